@@ -1,0 +1,46 @@
+#pragma once
+// The six display fonts, in the order the display items index them:
+// 0 "KS_SPC" data in ASCII mode (its metrics give the character cell),
+// 1 "Courier New" stand-in, rotated, data in HEX vertical mode,
+// 2 "KS_HEX" data in HEX horizontal mode,
+// 3 "Courier New" stand-in, row captions,
+// 4 "Courier New" stand-in, time stamps and date-times,
+// 5 "KS_PAT" special characters in ASCII and HEX horizontal mode.
+// The font files are embedded resources, registered with the application's
+// font database on first use.
+#include <QFont>
+
+#include <array>
+
+struct CharCell {
+    int cxChar = 0;
+    int cyChar = 0;
+};
+
+class CDisplayFonts {
+public:
+    enum Index { SPC = 0, HEX_VERTICAL = 1, HEX = 2, CAPTION = 3, STAMP = 4, PATTERN = 5, COUNT = 6 };
+
+    // Creates the table at `pixelHeight` (16 on screen). Needs a QGuiApplication.
+    explicit CDisplayFonts(int pixelHeight = 16);
+
+    const QFont& operator[](int index) const { return fonts[static_cast<std::size_t>(index)]; }
+    QFont& operator[](int index) { return fonts[static_cast<std::size_t>(index)]; }
+
+    // The character cell on screen: font 0's average character width, and its
+    // height plus external leading.
+    CharCell MeasureCell() const;
+
+    // Registers the embedded font files once per process; true when all of
+    // them were taken by the font database.
+    static bool InstallDisplayFonts();
+
+    // The family names the embedded files register.
+    static const char* const kSpcFamily;
+    static const char* const kHexFamily;
+    static const char* const kPatFamily;
+    static const char* const kCourierFamily;
+
+private:
+    std::array<QFont, COUNT> fonts;
+};
