@@ -1,0 +1,33 @@
+#pragma once
+// The command line of ks-convert: one output form, the layout width and the
+// files to convert.
+#include <string>
+#include <vector>
+
+enum class OutputForm { Listing, Csv, Counters, Header };
+
+struct ConvertOptions {
+    // The width a display line gets when no window gives one: the program's
+    // default window leaves 770 pixels for the log.
+    static constexpr int kDefaultLineWidth = 770;
+    // Wide enough for any screen, small enough that a line's pixel sum
+    // cannot overflow.
+    static constexpr int kMaxLineWidth = 1000000;
+
+    OutputForm form = OutputForm::Listing;
+    int lineWidth = kDefaultLineWidth;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files;
+};
+
+struct ParseResult {
+    ConvertOptions options;
+    std::string error; // empty when the command line is usable
+};
+
+// Parses the arguments after the program name.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+// The --help text, which also documents the output formats.
+std::string UsageText();

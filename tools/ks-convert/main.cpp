@@ -1,0 +1,102 @@
+// ks-convert: turns capture files into text. Files are opened exactly as the
+// program opens them, so what is listed is what the program would show.
+#include "CaptureLoader.h"
+#include "ConvertOptions.h"
+#include "ItemListing.h"
+#include "OutputSink.h"
+
+#include "capture/CDisplayFonts.h"
+#include "capture/CLines.h"
+#include "settings/CDisplayMode.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kExitFileError = 1;
+constexpr int kExitUsage = 2;
+
+// The character cell of the program's data font at its screen size. Should the
+// font not load, a plain 8 x 16 cell keeps the layout usable.
+Layout ScreenLayout(int lineWidth)
+{
+    const CharCell cell = CDisplayFonts(16).MeasureCell();
+    Layout layout;
+    layout.lineWidth = lineWidth;
+    layout.cxChar = cell.cxChar > 0 ? cell.cxChar : 8;
+    layout.cyChar = cell.cyChar > 0 ? cell.cyChar : 16;
+    return layout;
+}
+
+void WriteForm(OutputForm form, const CDisplayMode& mode, const CLines& lines, OutputSink& out)
+{
+    switch (form) {
+    case OutputForm::Listing: WriteListing(lines, out); break;
+    case OutputForm::Csv: WriteCsv(lines, out); break;
+    case OutputForm::Counters: WriteCounters(lines, out); break;
+    case OutputForm::Header: WriteHeaderSettings(mode, out); break;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParseResult parsed = ParseArguments(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "ks-convert: %s\nTry 'ks-convert --help'.\n", parsed.error.c_str());
+        return kExitUsage;
+    }
+    const ConvertOptions& options = parsed.options;
+    if (options.help || options.version) {
+        OutputSink out(stdout);
+        if (options.help) out.Write(UsageText());
+        if (options.version) out.Line(std::string("ks-convert ") + KS_VERSION);
+        return out.Flush() ? 0 : kExitFileError;
+    }
+
+    // Measuring the display font needs a GUI application; without a display
+    // the offscreen platform serves. Qt sees none of our arguments, so no file
+    // name is ever taken for one of its options.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+    const Layout layout = ScreenLayout(options.lineWidth);
+
+    OutputSink out(stdout);
+    const bool several = options.files.size() > 1;
+    bool anyFailed = false;
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& path = options.files[i];
+        CDisplayMode mode;
+        auto lines = std::make_unique<CLines>();
+        const LoadResult result = LoadCapture(path, layout, mode, *lines);
+        if (several) {
+            if (i > 0) out.Line("");
+            out.Line("== " + path + " ==");
+        }
+        if (result != LoadResult::Ok) {
+            anyFailed = true;
+            // Keep the order of the two streams readable on a terminal.
+            out.Flush();
+            if (several)
+                std::fprintf(stderr, "%s: %s\n", path.c_str(), LoadErrorText(result));
+            else
+                std::fprintf(stderr, "%s\n", LoadErrorText(result));
+            continue;
+        }
+        WriteForm(options.form, mode, *lines, out);
+    }
+    if (!out.Flush()) {
+        std::fprintf(stderr, "ks-convert: could not write the output\n");
+        return kExitFileError;
+    }
+    return anyFailed ? kExitFileError : 0;
+}
