@@ -44,8 +44,10 @@ public:
     void Clear();
 
     // Walks a live block as two-byte records (an odd last byte is ignored)
-    // and dispatches them; `now` is the wall-clock time given to ticks.
-    // Returns the number of status records that were appended.
+    // and dispatches them: data characters, status changes (stored only when
+    // Status is on) and ticks; `now` is the wall-clock time given to ticks.
+    // Returns the b0 of the block's last status record, or -1 when it had
+    // none, so that the caller can repaint the line indicators once.
     int AddLiveBlock(const uint8_t* data, std::size_t size, uint32_t now, const CDisplayMode& mode);
 
     int GetLineCount() const { return static_cast<int>(lines.size()); }
