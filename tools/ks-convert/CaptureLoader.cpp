@@ -1,7 +1,7 @@
 #include "CaptureLoader.h"
 
-#include "capture/CLines.h"
-#include "settings/CDisplayMode.h"
+#include "CLines.h"
+#include "CDisplayMode.h"
 
 LoadResult LoadCapture(const std::string& path, const Layout& layout, CDisplayMode& mode, CLines& lines)
 {

@@ -1,12 +1,12 @@
 #include "ItemListing.h"
 
 #include "OutputSink.h"
-#include "capture/CDataChar.h"
-#include "capture/CLines.h"
-#include "capture/CStamp.h"
-#include "capture/CStampTime.h"
-#include "capture/CStatus.h"
-#include "settings/CDisplayMode.h"
+#include "CDataChar.h"
+#include "CLines.h"
+#include "CStamp.h"
+#include "CStampTime.h"
+#include "CStatus.h"
+#include "CDisplayMode.h"
 
 #include <array>
 #include <cstdio>

@@ -5,9 +5,9 @@
 #include "ItemListing.h"
 #include "OutputSink.h"
 
-#include "capture/CDisplayFonts.h"
-#include "capture/CLines.h"
-#include "settings/CDisplayMode.h"
+#include "CDisplayFonts.h"
+#include "CLines.h"
+#include "CDisplayMode.h"
 
 #include <QGuiApplication>
 
@@ -23,6 +23,15 @@ constexpr int kExitUsage = 2;
 
 // The character cell of the program's data font at its screen size. Should the
 // font not load, a plain 8 x 16 cell keeps the layout usable.
+// Standard error carries our own messages for scripts to read; the platform's
+// chatter (runtime directories, font fallbacks) would only drown them. Real
+// faults still come through.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "ks-convert: %s\n", message.toLocal8Bit().constData());
+}
+
 Layout ScreenLayout(int lineWidth)
 {
     const CharCell cell = CDisplayFonts(16).MeasureCell();
@@ -64,6 +73,7 @@ int main(int argc, char** argv)
     // Measuring the display font needs a GUI application; without a display
     // the offscreen platform serves. Qt sees none of our arguments, so no file
     // name is ever taken for one of its options.
+    qInstallMessageHandler(QuietMessages);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};

@@ -198,7 +198,7 @@ def old_session():
     tick(800)
     chars("HELLO\r")
     tick(90)
-    chars("\r\nREADY")
+    chars("\r\nREADY", rxd=True)
     # A character with a parity error on RXD: type 7 with D set, F clear.
     out.extend((0xE0 | 0x08, 0x3E))
     tick(2500)
