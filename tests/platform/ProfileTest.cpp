@@ -1,0 +1,106 @@
+#include "Profile.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace ks;
+
+class ProfileTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    std::string path = tmp.Path("settings.ini");
+};
+
+TEST_F(ProfileTest, AbsentFileSectionOrKeyGivesDefaults)
+{
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Baudrate", 10, path), 10);
+    char buf[8];
+    EXPECT_EQ(GetPrivateProfileStringA("BufSetting", "FileNum", "1", buf, sizeof buf, path), 1u);
+    EXPECT_STREQ(buf, "1");
+
+    WriteFileText(path, "[COM]\nDatabit=0\n");
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Baudrate", 10, path), 10);
+    EXPECT_EQ(GetPrivateProfileIntA("Other", "Databit", 1, path), 1);
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Databit", 1, path), 0);
+}
+
+TEST_F(ProfileTest, NamesMatchWithoutRegardToCase)
+{
+    WriteFileText(path, "[displaymode]\nCRBKCOLOR = 255\n");
+    EXPECT_EQ(GetPrivateProfileIntA("DisplayMode", "crBkColor", 0, path), 255);
+    WritePrivateProfileStringA("DISPLAYMODE", "crbkcolor", "7", path);
+    // The key was replaced in place, not added a second time.
+    EXPECT_EQ(ReadFileText(path), "[displaymode]\ncrbkcolor=7\n");
+    EXPECT_EQ(GetPrivateProfileIntA("DisplayMode", "crBkColor", 0, path), 7);
+}
+
+TEST_F(ProfileTest, IntegersFollowTheLeadingSignAndDigitsRule)
+{
+    WriteFileText(path, "[S]\na=-12x\nb=abc\nc=+7\nd=\ne=99999999999\nf= 42 \n");
+    EXPECT_EQ(GetPrivateProfileIntA("S", "a", 5, path), -12);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "b", 5, path), 0);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "c", 5, path), 7);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "d", 5, path), 5); // empty value: the default
+    EXPECT_EQ(GetPrivateProfileIntA("S", "e", 5, path), 2147483647);
+    EXPECT_EQ(GetPrivateProfileIntA("S", "f", 5, path), 42);
+}
+
+TEST_F(ProfileTest, StringsAreCutToBufferSizeMinusOne)
+{
+    WriteFileText(path, "[BufSetting]\nFileNum=9999999\nDesPath=" + std::string(300, 'p') + "\n");
+    char num[7];
+    EXPECT_EQ(GetPrivateProfileStringA("BufSetting", "FileNum", "1", num, sizeof num, path), 6u);
+    EXPECT_STREQ(num, "999999");
+    EXPECT_EQ(GetPrivateProfileString("BufSetting", "DesPath", "", 259, path), std::string(259, 'p'));
+}
+
+TEST_F(ProfileTest, WriteChangesOneLineAndKeepsEverythingElse)
+{
+    const std::string before = "; comment kept\n[COM]\nBaudrate=10\n  Parity = 2\n\n[Find]\nFindStr=AT\n";
+    WriteFileText(path, before);
+    EXPECT_TRUE(WritePrivateProfileStringA("COM", "Baudrate", "18", path));
+    EXPECT_EQ(ReadFileText(path), "; comment kept\n[COM]\nBaudrate=18\n  Parity = 2\n\n[Find]\nFindStr=AT\n");
+
+    // A new key joins its section, after the last key of it.
+    EXPECT_TRUE(WritePrivateProfileStringA("COM", "Stopbit", "1", path));
+    EXPECT_EQ(ReadFileText(path),
+              "; comment kept\n[COM]\nBaudrate=18\n  Parity = 2\nStopbit=1\n\n[Find]\nFindStr=AT\n");
+    EXPECT_EQ(GetPrivateProfileIntA("Find", "Stopbit", -1, path), -1);
+}
+
+TEST_F(ProfileTest, FirstWriteCreatesFileAndSection)
+{
+    EXPECT_TRUE(WritePrivateProfileStringA("DisplayMode", "cxLine", "-1", path));
+    EXPECT_TRUE(WritePrivateProfileStringA("COM", "Parity", "0", path));
+    EXPECT_EQ(ReadFileText(path), "[DisplayMode]\ncxLine=-1\n[COM]\nParity=0\n");
+    EXPECT_EQ(GetPrivateProfileIntA("DisplayMode", "cxLine", 0, path), -1);
+}
+
+TEST_F(ProfileTest, ToleratesCarriageReturnsAndMissingFinalNewline)
+{
+    WriteFileText(path, "[COM]\r\nBaudrate=3\r\nParity=1");
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Baudrate", 10, path), 3);
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Parity", 0, path), 1);
+    WritePrivateProfileStringA("COM", "Parity", "2", path);
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Parity", 0, path), 2);
+    EXPECT_EQ(GetPrivateProfileIntA("COM", "Baudrate", 10, path), 3);
+}
+
+TEST_F(ProfileTest, FailedWriteLeavesTheOldFileWhole)
+{
+    WriteFileText(path, "[COM]\nBaudrate=10\n");
+    // A directory in place of the temporary file's folder makes the write
+    // fail; the old file must still be complete afterwards.
+    const std::string inMissingDir = tmp.Path("no/such/dir/settings.ini");
+    EXPECT_FALSE(WritePrivateProfileStringA("COM", "Baudrate", "1", inMissingDir));
+    QFile::setPermissions(QString::fromStdString(tmp.Root()), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const bool wrote = WritePrivateProfileStringA("COM", "Baudrate", "1", path);
+    QFile::setPermissions(QString::fromStdString(tmp.Root()),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!wrote) EXPECT_EQ(ReadFileText(path), "[COM]\nBaudrate=10\n");
+    // No temporary files are left behind either way.
+    EXPECT_EQ(QDir(QString::fromStdString(tmp.Root())).entryList(QDir::Files).size(), 1);
+}
