@@ -9,8 +9,12 @@
 // The font files are embedded resources, registered with the application's
 // font database on first use.
 #include <QFont>
+#include <QPointF>
 
 #include <array>
+#include <vector>
+
+class QPainter;
 
 struct CharCell {
     int cxChar = 0;
@@ -27,13 +31,26 @@ public:
     const QFont& operator[](int index) const { return fonts[static_cast<std::size_t>(index)]; }
     QFont& operator[](int index) { return fonts[static_cast<std::size_t>(index)]; }
 
+    // Draws the picture of `code` in font `index` with the start of its
+    // baseline at `origin`, in the painter's pen colour. Text layout hides
+    // some codes whatever the font holds (tab, line feed, form feed,
+    // carriage return, soft hyphen); this draws the font's glyph itself, so
+    // every byte shows. Otherwise it looks exactly like drawText.
+    void DrawCode(QPainter& painter, int index, QPointF origin, char16_t code) const;
+
     // The character cell on screen: font 0's average character width, and its
     // height plus external leading.
     CharCell MeasureCell() const;
 
     // Registers the embedded font files once per process; true when all of
-    // them were taken by the font database.
+    // them were taken by the font database. Needs a QGuiApplication: called
+    // before one exists it returns false and registers on a later call.
     static bool InstallDisplayFonts();
+
+    // The character codes the display asks of font `index`, ascending: for
+    // the three picture fonts the codes their pictures are drawn from, for
+    // the typewriter face the printable ASCII range. Empty for a bad index.
+    static std::vector<char16_t> GlyphCodes(int index);
 
     // The family names the embedded files register.
     static const char* const kSpcFamily;

@@ -12,7 +12,7 @@ Which code of which font holds which picture:
 
   KS_SPC  0x00-0x1F control-character names stacked in a column (NUL ... US)
           0x20-0x7E the ordinary characters, 0x7F "DEL" like the controls
-          0x80-0x9F the byte's hex digits cut out of a filled block
+          0x80-0x9F the byte's hex digits between a rule above and below
           0xA0      a visible no-break space, 0xA1-0xFF the Latin-1 characters
   KS_HEX  0x00-0xFF the byte's two hex digits, condensed, side by side
   KS_PAT  0x20-0x3F and 0x56-0x57: bytes 0x80-0x9F and 0xB6-0xB7 as blocks
@@ -34,7 +34,6 @@ import sys
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.boundsPen import BoundsPen
 from fontTools.pens.recordingPen import DecomposingRecordingPen
-from fontTools.pens.reverseContourPen import ReverseContourPen
 from fontTools.pens.transformPen import TransformPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont, newTable
@@ -63,6 +62,27 @@ LICENSE_NOTE = ("Derived from DejaVu Sans Mono under the Bitstream Vera font lic
                 "see LICENSE-DejaVu.txt beside this file. Not a Bitstream Vera font.")
 
 
+def without_smallest_contour(ops):
+    """Drops the smallest closed contour of a recorded outline: the dot
+    inside DejaVu's zero, which at four pixels wide turns 0 into 8."""
+    contours, current = [], []
+    for op, args in ops:
+        current.append((op, args))
+        if op in ("closePath", "endPath"):
+            contours.append(current)
+            current = []
+
+    def area(contour):
+        pts = [p for _, args in contour for p in args]
+        xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+        return (max(xs) - min(xs)) * (max(ys) - min(ys))
+
+    if len(contours) < 3:
+        return ops
+    smallest = min(range(len(contours)), key=lambda i: area(contours[i]))
+    return [step for i, c in enumerate(contours) if i != smallest for step in c]
+
+
 class Source:
     """One DejaVu face: its outlines addressed by character."""
 
@@ -77,12 +97,16 @@ class Source:
             raise SystemExit(f"{self.font.reader.file.name}: no glyph for U+{code:04X}")
         return self.cmap[code]
 
-    def draw(self, char, pen, transform=(1, 0, 0, 1, 0, 0)):
+    def draw(self, char, pen, transform=(1, 0, 0, 1, 0, 0), plain_zero=False):
         # Decompose first: composite glyphs (accented letters) must become
         # plain contours before they are scaled into a picture.
         rec = DecomposingRecordingPen(self.glyphs)
         self.glyphs[self.name(char)].draw(rec)
-        rec.replay(TransformPen(pen, transform))
+        ops = rec.value
+        if plain_zero and char == "0":
+            ops = without_smallest_contour(ops)
+        for op, args in ops:
+            getattr(TransformPen(pen, transform), op)(*args)
 
     def bounds(self, char):
         pen = BoundsPen(self.glyphs)
@@ -102,44 +126,40 @@ class Cell:
         self.px = self.upem / 16.0
 
 
-def fit_text(pen, source, rows, box, pitch, gap, max_stretch, max_squeeze):
-    """Draws `rows` of characters centred in `box` (x0, y0, x1, y1).
+# The small pictures are laid out on the pixel grid of the 16-pixel font the
+# display uses: one pixel is upem / 16 units, the baseline sits on a pixel
+# edge (the display draws at whole pixels), and the cell runs from 4 pixels
+# below the baseline to 15 above it and is 9.6 pixels wide. Putting letter
+# and digit boxes on whole pixels keeps these tiny shapes crisp without
+# hinting. Boxes below are (left, bottom, right, top) in pixels.
+STACK3 = [(2, 9, 8, 14), (2, 3, 8, 8), (2, -3, 8, 2)]   # three 5-pixel capitals
+STACK2 = [(2, 6, 8, 13), (2, -2, 8, 5)]                 # two 7-pixel capitals
+PAIR = [(0, 0, 4, 10), (5, 0, 9, 10)]                   # two 4 x 10 digits
+PAIR_BARS = [(0, 12, 9, 13), (0, -3, 9, -2)]            # rules above and below
 
-    Characters of a row sit `pitch` font units apart; rows are `gap` units
-    apart (both before scaling). The text is scaled to fill the box, but the
-    horizontal scale stays between `max_squeeze` and `max_stretch` times the
-    vertical one, so letters never become unreadably thin or flat.
-    """
-    x0, y0, x1, y1 = box
-    # Ink bounds of each row laid out unscaled with its baseline at 0.
-    layouts = []
-    for row in rows:
-        xmin = ymin = float("inf")
-        xmax = ymax = float("-inf")
-        for i, ch in enumerate(row):
-            b = source.bounds(ch)
-            if b is None:
-                continue
-            xmin, xmax = min(xmin, b[0] + i * pitch), max(xmax, b[2] + i * pitch)
-            ymin, ymax = min(ymin, b[1]), max(ymax, b[3])
-        layouts.append((row, xmin, xmax, ymin, ymax))
-    row_height = max(l[4] for l in layouts) - min(l[3] for l in layouts)
-    bottom = min(l[3] for l in layouts)
-    width = max(l[2] - l[1] for l in layouts)
-    height = len(rows) * row_height + (len(rows) - 1) * gap
 
-    sy = (y1 - y0) / height
-    sx = (x1 - x0) / width
-    sx = min(sx, sy * max_stretch)
-    sy = min(sy, sx / max_squeeze)
+def ref_box(source, chars):
+    """The common ink box of `chars` (capitals and digits, baseline to cap
+    height): every character is mapped through the same box, so narrow ones
+    stay narrow and all of them stand on the same line."""
+    xs0, xs1 = [], []
+    for ch in chars:
+        b = source.bounds(ch)
+        xs0.append(b[0])
+        xs1.append(b[2])
+    top = source.bounds("H")[3]
+    return (min(xs0), 0, max(xs1), top)
 
-    total_h = height * sy
-    top = y0 + ((y1 - y0) - total_h) / 2 + total_h
-    for r, (row, xmin, xmax, _, _) in enumerate(layouts):
-        base_y = top - (r + 1) * row_height * sy - r * gap * sy - bottom * sy
-        left = x0 + ((x1 - x0) - (xmax - xmin) * sx) / 2 - xmin * sx
-        for i, ch in enumerate(row):
-            source.draw(ch, pen, (sx, 0, 0, sy, left + i * pitch * sx, base_y))
+
+def place(pen, source, ch, ref, box, px, plain_zero=False):
+    """Draws `ch` scaled so that `ref` (font units) fills `box` (pixels).
+    A character reaching below the baseline (the tail of Q) is fitted whole
+    into the box instead, a little smaller, so that it never leaves the cell."""
+    x0, y0, x1, y1 = (v * px for v in box)
+    ref = (ref[0], min(ref[1], source.bounds(ch)[1]), ref[2], ref[3])
+    sx = (x1 - x0) / (ref[2] - ref[0])
+    sy = (y1 - y0) / (ref[3] - ref[1])
+    source.draw(ch, pen, (sx, 0, 0, sy, x0 - ref[0] * sx, y0 - ref[1] * sy), plain_zero)
 
 
 def rect(pen, x0, y0, x1, y1, clockwise=True):
@@ -155,70 +175,55 @@ def rect(pen, x0, y0, x1, y1, clockwise=True):
 class Painter:
     """Draws the pictures of the three fonts into TrueType glyphs."""
 
+    LETTERS = "ABCDEFGHIJKLMNOPRSTUVWXYZ0123456789"  # no Q: its tail is a descender
+    DIGITS = "0123456789ABCDEF"
+
     def __init__(self, base, bold):
         self.base = base
         self.bold = bold
         self.cell = Cell(base)
-
-    def new_pen(self):
-        return TTGlyphPen(None)
+        self.letters_ref = ref_box(bold, self.LETTERS)
+        self.digits_ref = ref_box(bold, self.DIGITS)
 
     def copy(self, code):
-        pen = self.new_pen()
+        pen = TTGlyphPen(None)
         self.base.draw(chr(code), pen)
         return pen.glyph()
 
     def blank(self):
-        return self.new_pen().glyph()
+        return TTGlyphPen(None).glyph()
 
     def control_name(self, name):
-        """A control character: its name's letters stacked in one column."""
-        c = self.cell
-        m = round(0.8 * c.px)
-        pen = self.new_pen()
-        box = (m, -c.descent + m, c.advance - m, c.ascent - m)
-        fit_text(pen, self.bold, list(name), box, pitch=c.advance, gap=230,
-                 max_stretch=1.25, max_squeeze=0.55)
+        """A control character: its name's capitals stacked in one column."""
+        boxes = {3: STACK3, 2: STACK2}[len(name)]
+        pen = TTGlyphPen(None)
+        for ch, box in zip(name, boxes):
+            place(pen, self.bold, ch, self.letters_ref, box, self.cell.px)
         return pen.glyph()
 
-    def hex_pair(self, value):
-        """A byte as two condensed upper-case hex digits side by side."""
-        c = self.cell
-        m = round(0.5 * c.px)
-        pen = self.new_pen()
-        box = (m, 0, c.advance - m, round(11.0 * c.px))
-        fit_text(pen, self.bold, [f"{value:02X}"], box, pitch=1100, gap=0,
-                 max_stretch=1.0, max_squeeze=0.3)
-        return pen.glyph()
-
-    def hex_block(self, value):
-        """A byte as its hex digits cut out of a filled block: the style of
-        bytes that have no character of their own (the C1 range)."""
-        c = self.cell
-        pen = self.new_pen()
-        bx0, by0 = round(0.3 * c.px), round(-2.5 * c.px)
-        bx1, by1 = c.advance - bx0, round(13.0 * c.px)
-        rect(pen, bx0, by0, bx1, by1, clockwise=True)
-        # Reversed contours inside the block punch holes (non-zero winding).
-        inner = round(1.2 * c.px)
-        box = (bx0 + inner, by0 + inner, bx1 - inner, by1 - inner)
-        fit_text(ReverseContourPen(pen), self.bold, [f"{value:02X}"], box,
-                 pitch=1100, gap=0, max_stretch=1.0, max_squeeze=0.3)
+    def hex_pair(self, value, bars=False):
+        """A byte as two condensed upper-case hex digits side by side; with
+        rules above and below for bytes that have no character of their own
+        (the C1 range), so they stand out in either display mode."""
+        pen = TTGlyphPen(None)
+        for ch, box in zip(f"{value:02X}", PAIR):
+            place(pen, self.bold, ch, self.digits_ref, box, self.cell.px, plain_zero=True)
+        if bars:
+            for box in PAIR_BARS:
+                rect(pen, *(round(v * self.cell.px) for v in box))
         return pen.glyph()
 
     def visible_nbsp(self):
         """No-break space: the open-box sign, so it is told apart from space."""
-        pen = self.new_pen()
+        pen = TTGlyphPen(None)
         self.base.draw("\u2423", pen)
         return pen.glyph()
 
     def notdef(self):
-        c = self.cell
-        pen = self.new_pen()
-        m, w = round(1.0 * c.px), round(1.0 * c.px)
-        x0, y0, x1, y1 = m, 0, c.advance - m, round(12 * c.px)
-        rect(pen, x0, y0, x1, y1, clockwise=True)
-        rect(pen, x0 + w, y0 + w, x1 - w, y1 - w, clockwise=False)
+        px = self.cell.px
+        pen = TTGlyphPen(None)
+        rect(pen, round(1 * px), 0, round(8 * px), round(12 * px), clockwise=True)
+        rect(pen, round(2 * px), round(1 * px), round(7 * px), round(11 * px), clockwise=False)
         return pen.glyph()
 
 
@@ -228,7 +233,7 @@ def spc_picture(p, code):
     if code == 0x7F:
         return p.control_name("DEL")
     if 0x80 <= code <= 0x9F:
-        return p.hex_block(code)
+        return p.hex_pair(code, bars=True)
     if code == 0xA0:
         return p.visible_nbsp()
     if code == 0x20:
@@ -238,9 +243,9 @@ def spc_picture(p, code):
 
 def pat_picture(p, code):
     if 0x20 <= code <= 0x3F:
-        return p.hex_block(code + 0x60)
+        return p.hex_pair(code + 0x60, bars=True)
     if code in (0x56, 0x57):
-        return p.hex_block(code + 0x60)
+        return p.hex_pair(code + 0x60, bars=True)
     if 0x40 <= code <= 0x4F:
         return p.hex_pair(code - 0x30)
     if 0x60 <= code <= 0x6F:
@@ -255,10 +260,11 @@ def font_contents(p, family):
     if family == "KS_HEX":
         return {code: p.hex_pair(code) for code in range(0x100)}
     # KS_PAT: the pictures above, and for every other printable code the
-    # ordinary character. The text layer only picks a family for Latin text
-    # when the font covers the Latin alphabet; without the fillers the
-    # pattern codes that are letters (0x41.., 0x61..) would be drawn from
-    # some other font.
+    # ordinary character. Font configuration credits a font with a language
+    # only when it covers that language's whole alphabet; the fillers give
+    # KS_PAT Latin, so that font matching which filters families by writing
+    # system still picks it for the pattern codes that are letters (0x41..,
+    # 0x61..).
     glyphs = {}
     for code in list(range(0x20, 0x7F)) + list(range(0xA1, 0x100)):
         picture = pat_picture(p, code)
