@@ -39,7 +39,10 @@ void CLines::AppendItem(CShape* item, const CDisplayMode& mode, bool isData)
             lines.back()->items.shrink_to_fit();
         }
         auto* line = new CLineInfo;
-        line->items.reserve(16);
+        // Room for a line of one-cell items at once, so that filling a line
+        // costs no regrowth (and leaves no freed arrays behind in the heap).
+        const int cells = mode.cxChar > 0 && mode.cxLine > 0 ? mode.cxLine / mode.cxChar + 2 : 16;
+        line->items.reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)));
         auto* start = new CStatus(currentStatus, currentStatus);
         start->MakeLineStart();
         line->items.push_back(start);

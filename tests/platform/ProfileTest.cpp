@@ -100,7 +100,9 @@ TEST_F(ProfileTest, FailedWriteLeavesTheOldFileWhole)
     const bool wrote = WritePrivateProfileStringA("COM", "Baudrate", "1", path);
     QFile::setPermissions(QString::fromStdString(tmp.Root()),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!wrote) EXPECT_EQ(ReadFileText(path), "[COM]\nBaudrate=10\n");
+    if (!wrote) {
+        EXPECT_EQ(ReadFileText(path), "[COM]\nBaudrate=10\n");
+    }
     // No temporary files are left behind either way.
     EXPECT_EQ(QDir(QString::fromStdString(tmp.Root())).entryList(QDir::Files).size(), 1);
 }
