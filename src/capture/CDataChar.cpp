@@ -51,7 +51,8 @@ void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts
     } else {
         const Glyph g = GlyphFor(character, mode.DataMode);
         dc.setFont(fonts[g.font]);
-        dc.drawText(QPointF(cell.left(), cell.top() + dc.fontMetrics().ascent()), QString(QChar(g.code)));
+        // Drawn by glyph, not as text: text layout would swallow CR, LF, tab.
+        fonts.DrawCode(dc, g.font, QPointF(cell.left(), cell.top() + dc.fontMetrics().ascent()), g.code);
     }
     dc.restore();
 }
