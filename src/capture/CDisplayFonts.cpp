@@ -27,7 +27,13 @@ constexpr const char* kFontFiles[] = {
     ":/fonts/KS_PAT.ttf",
 };
 
-QFont MakeFont(const char* family, int pixelHeight, bool fixedPitch)
+// The picture fonts are drawn on the 16-pixel grid and carry no hinting of
+// their own. Left to the automatic hinter they would be reshaped, and
+// differently in each font (it measures a font's letters first), so that a
+// picture shared by two fonts would not look the same in both.
+enum class Hinting { Platform, None };
+
+QFont MakeFont(const char* family, int pixelHeight, bool fixedPitch, Hinting hinting = Hinting::Platform)
 {
     QFont font(QString::fromLatin1(family));
     font.setPixelSize(pixelHeight);
@@ -41,6 +47,7 @@ QFont MakeFont(const char* family, int pixelHeight, bool fixedPitch)
     // the display lie about what was received.
     font.setStyleHint(QFont::TypeWriter, QFont::NoFontMerging);
     if (fixedPitch) font.setFixedPitch(true);
+    if (hinting == Hinting::None) font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
@@ -77,12 +84,12 @@ CDisplayFonts::CDisplayFonts(int pixelHeight)
 {
     InstallDisplayFonts();
     const int px = std::max(1, pixelHeight);
-    fonts[SPC] = MakeFont(kSpcFamily, px, true);
+    fonts[SPC] = MakeFont(kSpcFamily, px, true, Hinting::None);
     fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, px, true);  // rotated by the painter
-    fonts[HEX] = MakeFont(kHexFamily, px, true);
+    fonts[HEX] = MakeFont(kHexFamily, px, true, Hinting::None);
     fonts[CAPTION] = MakeFont(kCourierFamily, px, false);
     fonts[STAMP] = MakeFont(kCourierFamily, px, false);
-    fonts[PATTERN] = MakeFont(kPatFamily, px, true);
+    fonts[PATTERN] = MakeFont(kPatFamily, px, true, Hinting::None);
 }
 
 void CDisplayFonts::DrawCode(QPainter& painter, int index, QPointF origin, char16_t code) const
