@@ -1,0 +1,444 @@
+#include "CAnalyzerDoc.h"
+
+#include "MessageService.h"
+#include "CommandIds.h"
+#include "LocalStrings.h"
+#include "WindowMessages.h"
+#include "CAnalyzerView.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileInfo>
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+// The wait cursor for the length of a scope (only where a GUI exists).
+class WaitCursor {
+public:
+    WaitCursor()
+    {
+        active = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+        if (active) QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor()
+    {
+        if (active) QApplication::restoreOverrideCursor();
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    bool active = false;
+};
+
+uint32_t NowSeconds() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+} // namespace
+
+CAnalyzerDoc::CAnalyzerDoc(std::string path)
+    : settingsPath(std::move(path)), commSetting(settingsPath)
+{
+    for (auto& colour : indicatorColour) colour.store(kIndicatorGrey);
+    if (!settingsPath.empty()) displayMode.LoadSettings(settingsPath);
+    // A width from the file that no line could be laid out in, or that the
+    // view could not hold, counts as "not set yet".
+    if (displayMode.cxLine < 1 || displayMode.cxLine > kMaxLineWidth) displayMode.cxLine = -1;
+    SetTitleFromPath({});
+
+    OnCommand(ID_ANALYZER_START, [this] { OnAnalyzerStart(); }, [this](CCmdUI& ui) {
+        ui.Enable(connected);
+        ui.SetCheck(connected && running);
+    });
+    OnCommand(ID_ANALYZER_STOP, [this] { OnAnalyzerStop(); }, [this](CCmdUI& ui) {
+        ui.Enable(connected);
+        ui.SetCheck(connected && !running);
+    });
+    for (int mode = 0; mode < 3; ++mode) {
+        OnCommand(ID_MODE_ASCII + mode, [this, mode] {
+            SetDisplayOption(&CDisplayMode::DataMode, mode, true, false);
+        }, [this, mode](CCmdUI& ui) {
+            ui.Enable(!running);
+            ui.SetCheck(displayMode.DataMode == mode);
+        });
+    }
+    OnCommand(ID_SHOW_STATUS, [this] {
+        SetDisplayOption(&CDisplayMode::Status, displayMode.Status ? 0 : 1, true, true);
+    }, [this](CCmdUI& ui) { ui.Enable(!running); ui.SetCheck(displayMode.Status != 0); });
+    OnCommand(ID_SHOW_STAMP, [this] {
+        SetDisplayOption(&CDisplayMode::Stamp, displayMode.Stamp ? 0 : 1, false, true);
+    }, [this](CCmdUI& ui) { ui.Enable(!running); ui.SetCheck(displayMode.Stamp != 0); });
+    OnCommand(ID_SHOW_DATETIME, [this] {
+        SetDisplayOption(&CDisplayMode::DateTime, displayMode.DateTime ? 0 : 1, false, false);
+    }, [this](CCmdUI& ui) { ui.Enable(!running); ui.SetCheck(displayMode.DateTime != 0); });
+    // The indicator area repaints whenever the toolbar is refreshed.
+    OnUpdate(ID_INDICATORS, [this](CCmdUI&) { PaintLineIndicators(); });
+    // Commands whose dialogs and file writers are not part of this program
+    // yet: listed so that they stay disabled, never pretending to work.
+    for (int id : {ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_BUFFER_SETUP, ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(false); });
+}
+
+CAnalyzerDoc::~CAnalyzerDoc()
+{
+    running = false;
+    if (link) {
+        if (connected) link->RequestStop();
+        link.reset();
+    }
+    connected = false;
+    if (!settingsPath.empty()) displayMode.SaveSettings(settingsPath);
+    // commSetting writes itself back when destroyed.
+}
+
+CStoreLock& CAnalyzerDoc::StoreLock() { return view ? view->StoreLock() : ownLock; }
+
+void CAnalyzerDoc::PostPane(int id, intptr_t lParam) { PostMessage(frame, WM_SET_PANE_TEXT, static_cast<uintptr_t>(id), lParam); }
+
+// --- Start and stop ---------------------------------------------------------
+
+void CAnalyzerDoc::OnAnalyzerStart()
+{
+    if (running) return;
+    if (displayMode.DateTime) {
+        CStoreGuard guard(StoreLock());
+        lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+    }
+    running = true;
+    if (connected && link) link->RequestStart();
+    longSaveActive = false;
+    PostMessage(view, WM_VIEW_STATE, VIEW_CAPTURE_STARTED);
+    PostPane(298);
+    if (view) {
+        SendMessage(view, WM_SET_MARKS, 0, 0);
+        view->Invalidate();
+    }
+    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+    if (view) {
+        if (displayMode.NoDisplay) view->SetTimer(CAnalyzerView::TIMER_BLINK, 800);
+        else view->SetTimer(CAnalyzerView::TIMER_IDLE, 1024);
+    }
+}
+
+void CAnalyzerDoc::OnAnalyzerStop()
+{
+    if (!running) return;
+    if (connected && link) link->RequestStop();
+    // Gives the probe time to send what it still holds.
+    if (!openingFile) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    running = false;
+    if (displayMode.DateTime) {
+        CStoreGuard guard(StoreLock());
+        lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+    }
+    PostMessage(view, WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
+    PostMessage(view, WM_VSCROLL_BOTTOM);
+    SendCounters();
+    if (view) {
+        view->Invalidate();
+        view->KillTimer(CAnalyzerView::TIMER_BLINK);
+        view->KillTimer(CAnalyzerView::TIMER_IDLE);
+    }
+}
+
+bool CAnalyzerDoc::CanCloseFrame()
+{
+    OnAnalyzerStop();
+    return true;
+}
+
+// --- The monitor data path (dispatch thread) --------------------------------
+
+void CAnalyzerDoc::MonitorDataCallback(const uint8_t* data, uint32_t count, void* doc)
+{
+    auto* self = static_cast<CAnalyzerDoc*>(doc);
+    if (self && self->running) self->OnMonitorData(data, count);
+}
+
+void CAnalyzerDoc::BeginBurstLocked()
+{
+    burstStartLine = lineStore.GetLastLineIndex();
+    burstStartItem = lineStore.GetLastItemIndex();
+    const int line = lineStore.GetLastLineIndex();
+    const int before = lineStore.GetLastItemIndex();
+    lineStore.RemoveProvisionalStamp(displayMode);
+    if (lineStore.GetLastItemIndex() != before && view) view->NoteItemRemovedLocked(line);
+}
+
+void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
+{
+    if (count >= 2 && data) {
+        int lastStatus = -1;
+        {
+            CStoreGuard guard(StoreLock());
+            // Checked again under the lock: once Stop has cleared the flag,
+            // no block changes the store behind the UI thread's back.
+            if (!running) return;
+            if (!burstActive) {
+                burstActive = true;
+                BeginBurstLocked();
+            }
+            const uint32_t now = NowSeconds();
+            for (uint32_t i = 0; i + 1 < count; i += 2) {
+                const uint8_t b0 = data[i];
+                const uint8_t b1 = data[i + 1];
+                switch (b0 >> 5) {
+                case 1:
+                    lineStore.AddDataChar(b1, b0, displayMode);
+                    break;
+                case 2:
+                    lastStatus = b0;
+                    if (displayMode.Status) lineStore.AddStatus(b0, displayMode);
+                    break;
+                case 4: {
+                    uint32_t ticks = (static_cast<uint32_t>(b0 & 0x1F) << 8) | b1;
+                    if (ticks == 0) ticks = 8192;
+                    lineStore.AddTick(ticks, now, displayMode);
+                    break;
+                }
+                default:
+                    break;
+                }
+            }
+        }
+        // Only the last status of a block decides the colours.
+        if (lastStatus >= 0) UpdateLineIndicators(static_cast<uint8_t>(lastStatus));
+        return;
+    }
+    if (count == 1) {
+        {
+            CStoreGuard guard(StoreLock());
+            BeginBurstLocked();
+        }
+        if (!burstEndPending.exchange(true)) PostMessage(this, WM_BURST_END, 0);
+        return;
+    }
+    // The link ran dry: the burst is over. Drawing, trimming and the timers
+    // belong to the UI thread; one request in flight is enough, as it draws
+    // everything up to the end of the store.
+    if (!burstActive.exchange(false)) return;
+    if (!burstEndPending.exchange(true)) PostMessage(this, WM_BURST_END, 1);
+}
+
+void CAnalyzerDoc::OnBurstEndPosted()
+{
+    burstEndPending = false;
+    if (!view) return;
+    const bool draw = !displayMode.NoDisplay;
+    view->FinishBurst(draw);
+    if (draw && running) {
+        view->SetTimer(CAnalyzerView::TIMER_SHOW_TAIL, 300);
+        view->SetTimer(CAnalyzerView::TIMER_IDLE, 1024);
+    }
+}
+
+bool CAnalyzerDoc::event(QEvent* e)
+{
+    if (static_cast<int>(e->type()) == WM_BURST_END) {
+        OnBurstEndPosted();
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void CAnalyzerDoc::OnIdleTick()
+{
+    // A burst in progress owns the tail of the store.
+    if (!running || longSaveActive || burstActive) return;
+    CStoreGuard guard(StoreLock());
+    lineStore.AddIdleTime(1024, NowSeconds(), displayMode);
+    if (!displayMode.NoDisplay && view) view->DrawNewDataLocked();
+}
+
+// --- The link ----------------------------------------------------------------
+
+bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
+{
+    WaitCursor wait;
+    OnAnalyzerStop();
+    if (link) {
+        link.reset();
+        connected = false;
+    }
+    link = std::make_unique<CUSBCom>();
+    link->SetCallbacks(dataCallback, &CAnalyzerDoc::LinkLostCallback, this);
+    connected = link->Open();
+    ApplyCommSettings();
+    return connected;
+}
+
+void CAnalyzerDoc::CloseLink()
+{
+    if (!link) return;
+    OnAnalyzerStop();
+    longSaveActive = false;
+    link.reset();
+    connected = false;
+}
+
+void CAnalyzerDoc::LinkLostCallback(const uint8_t*, uint32_t, void* doc)
+{
+    auto* self = static_cast<CAnalyzerDoc*>(doc);
+    if (!self) return;
+    self->ShowLinkLost();
+    // Only a live link calls this, so there is a link to close.
+    PostMessage(self->frame, WM_LINK_LOST);
+}
+
+void CAnalyzerDoc::ShowLinkLost()
+{
+    connected = false;
+    PostPane(299);
+    PostPane(296);
+    PostPane(295);
+    PostPane(297, 0);
+}
+
+void CAnalyzerDoc::ApplyCommSettings()
+{
+    if (connected && link) {
+        if (!running) {
+            uint8_t block[8] = {};
+            commSetting.FillParameterBlock(block);
+            // The probe must always report control-line changes: the
+            // indicators need them even when Status rows are not shown.
+            CDisplayMode forced = displayMode;
+            forced.Status = 1;
+            block[4] = forced.GetOptionBits();
+            link->SetParameters(block, 8);
+        }
+        PostPane(293, static_cast<intptr_t>(commSetting.PackLineParameters()));
+        PostPane(294);
+        PostPane(297, reinterpret_cast<intptr_t>(link.get()));
+        PostPane(300);
+    } else {
+        PostPane(296);
+        PostPane(295);
+        PostPane(297, 0);
+        PostPane(299);
+    }
+}
+
+// --- Indicators and counters --------------------------------------------------
+
+void CAnalyzerDoc::UpdateLineIndicators(uint8_t b0)
+{
+    static constexpr uint8_t kBits[5] = {0x08, 0x10, 0x02, 0x04, 0x01}; // RTS CTS DTR DSR CD
+    for (std::size_t i = 0; i < 5; ++i)
+        indicatorColour[i].store((b0 & kBits[i]) ? kIndicatorBlack : kIndicatorGreen);
+    PaintLineIndicators();
+}
+
+void CAnalyzerDoc::ResetLineIndicators()
+{
+    for (auto& colour : indicatorColour) colour.store(kIndicatorGrey);
+    PaintLineIndicators();
+}
+
+void CAnalyzerDoc::PaintLineIndicators()
+{
+    // Any thread: the frame repaints the boxes on its own thread; one request
+    // in flight covers every colour change before it is handled.
+    if (!indicatorPaintPending.exchange(true)) PostMessage(frame, WM_PAINT_INDICATORS);
+}
+
+void CAnalyzerDoc::SendCounters()
+{
+    Counters counters;
+    {
+        CStoreGuard guard(StoreLock());
+        counters = lineStore.GetCounters();
+    }
+    SendMessage(frame, WM_SET_PANE_TEXT, 264, reinterpret_cast<intptr_t>(&counters));
+}
+
+// --- Display commands ---------------------------------------------------------
+
+void CAnalyzerDoc::SetDisplayOption(int32_t CDisplayMode::*field, int32_t value, bool postState, bool clearMarks)
+{
+    {
+        CStoreGuard guard(StoreLock());
+        displayMode.*field = value;
+    }
+    ApplyCommSettings();
+    if (postState) PostMessage(view, WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
+    if (clearMarks) SendMessage(view, WM_SET_MARKS, 0, 0);
+    if (view) view->Invalidate();
+}
+
+// --- New and open ---------------------------------------------------------------
+
+void CAnalyzerDoc::OnNewDocument()
+{
+    OnAnalyzerStop();
+    {
+        CStoreGuard guard(StoreLock());
+        lineStore.Clear();
+    }
+    WaitCursor wait;
+    longSaveActive = false;
+    stampAccumulator = 0;
+    SetTitleFromPath({});
+    PostMessage(view, WM_VIEW_RESET);
+    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+    PostMessage(view, WM_VIEW_STATE, VIEW_LOG_REPLACED);
+    if (view) view->Invalidate();
+    SendCounters();
+}
+
+bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
+{
+    if (CaptureFileTypeOf(path) == CaptureFileType::None) {
+        PostPane(292);
+        ks::Messages().Show(LoadLocalString(292), ks::MessageButtons::Ok);
+        return false;
+    }
+    bool ok = false;
+    {
+        WaitCursor wait;
+        openingFile = true;
+        OnAnalyzerStop();
+        openingFile = false;
+        CStoreGuard guard(StoreLock());
+        lineStore.Clear();
+        // The header replaces the display settings but never the line width.
+        CDisplayMode fromFile = displayMode;
+        const bool header = fromFile.ReadHeader(path);
+        if (header) {
+            fromFile.cxLine = displayMode.cxLine;
+            fromFile.cxChar = displayMode.cxChar;
+            fromFile.cyChar = displayMode.cyChar;
+            fromFile.crHighlight = displayMode.crHighlight;
+            displayMode = fromFile;
+        }
+        ok = header && lineStore.OpenCaptureBody(path, displayMode);
+        if (ok) lineStore.SetModified(false);
+    }
+    if (ok) {
+        SetTitleFromPath(path);
+        PostMessage(view, WM_VIEW_STATE, VIEW_LOG_REPLACED);
+        PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+        if (view) view->Invalidate();
+        SendCounters();
+        return true;
+    }
+    PostPane(304);
+    ks::Messages().Show(LoadLocalString(304), ks::MessageButtons::Ok);
+    OnNewDocument();
+    return false;
+}
+
+void CAnalyzerDoc::SetTitleFromPath(const std::string& path)
+{
+    pathName = path;
+    if (onTitleChanged) onTitleChanged();
+}
+
+QString CAnalyzerDoc::Title() const
+{
+    if (pathName.empty()) return QStringLiteral("Untitled");
+    return QFileInfo(QString::fromStdString(pathName)).fileName();
+}

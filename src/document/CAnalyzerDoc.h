@@ -1,0 +1,127 @@
+#pragma once
+// The document: it owns the capture (line store, display and line settings,
+// the device link) and controls it: opening and closing the link, starting
+// and stopping, feeding the probe's records into the store, the five line
+// indicators, and the status texts it sends the main frame.
+//
+// Threads: commands, timers and link open/close run on the UI thread; the
+// link's dispatch thread runs OnMonitorData, its reader thread the lost
+// callback. Every touch of the line store from either thread happens under the
+// view's store lock; flags the worker threads read are atomic.
+#include "CLines.h"
+#include "StoreLock.h"
+#include "CUSBCom.h"
+#include "CCommSetting.h"
+#include "CDisplayMode.h"
+#include "CCmdTarget.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CAnalyzerView;
+
+class CAnalyzerDoc : public QObject, public CCmdTarget {
+public:
+    // Reads the display and line settings from `settingsPath` (empty: defaults,
+    // nothing written back).
+    explicit CAnalyzerDoc(std::string settingsPath);
+    ~CAnalyzerDoc() override;
+
+    void SetView(CAnalyzerView* view) { this->view = view; }
+    void SetFrame(QObject* frame) { this->frame = frame; }
+    CAnalyzerView* View() const { return view; }
+
+    // Capture control.
+    void OnAnalyzerStart();
+    void OnAnalyzerStop();
+    bool OpenLink(LinkCallback dataCallback = &CAnalyzerDoc::MonitorDataCallback);
+    void CloseLink();
+    void ShowLinkLost();
+    void ApplyCommSettings();
+    void OnIdleTick();
+    void SendCounters();
+
+    static void MonitorDataCallback(const uint8_t* data, uint32_t count, void* doc);
+    static void LinkLostCallback(const uint8_t* data, uint32_t count, void* doc);
+    // One block of the link (dispatch thread), or count 0 when it ran dry.
+    void OnMonitorData(const uint8_t* data, uint32_t count);
+    // The end of a burst reached the UI thread.
+    void OnBurstEndPosted();
+
+    // Line indicators: colours 0x00BBGGRR of RTS, CTS, DTR, DSR, CD.
+    void UpdateLineIndicators(uint8_t statusByte);
+    void ResetLineIndicators();
+    void PaintLineIndicators();
+    // The frame took the last paint request.
+    void IndicatorsPainted() { indicatorPaintPending = false; }
+    uint32_t IndicatorColour(int index) const { return indicatorColour[static_cast<std::size_t>(index)].load(); }
+    static constexpr uint32_t kIndicatorGrey = 0x808080;
+    static constexpr uint32_t kIndicatorGreen = 0x00FF00;
+    static constexpr uint32_t kIndicatorBlack = 0x000000;
+
+    // New and open (the framework's document steps).
+    void OnNewDocument();
+    bool OnOpenDocument(const std::string& path);
+    // Before the frame closes: the capture is stopped.
+    bool CanCloseFrame();
+
+    bool IsRunning() const { return running.load(); }
+    bool IsConnected() const { return connected.load(); }
+    bool IsBurstActive() const { return burstActive.load(); }
+    CUSBCom* Link() const { return link.get(); }
+    // The store and settings. The display settings are written on the UI
+    // thread only, under the store lock; the UI thread reads them freely.
+    CLines& Lines() { return lineStore; }
+    const CLines& Lines() const { return lineStore; }
+    CDisplayMode& DisplayMode() { return displayMode; }
+    const CDisplayMode& DisplayMode() const { return displayMode; }
+    CCommSetting& CommSetting() { return commSetting; }
+    CStoreLock& StoreLock();
+
+    const std::string& PathName() const { return pathName; }
+    QString Title() const;
+    // Called when the title changes (new or opened document).
+    std::function<void()> onTitleChanged;
+
+    // Line widths beyond this are not laid out (the view's image has to hold
+    // one line); wider settings values count as not set.
+    static constexpr int kMaxLineWidth = 16000;
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void BeginBurstLocked();
+    void SetDisplayOption(int32_t CDisplayMode::*field, int32_t value, bool postState, bool clearMarks);
+    void PostPane(int id, intptr_t lParam = 0);
+    void SetTitleFromPath(const std::string& path);
+
+    std::string settingsPath;
+    std::atomic<bool> running{false};
+    CDisplayMode displayMode;
+    std::unique_ptr<CUSBCom> link;
+    std::atomic<bool> connected{false};
+    std::array<std::atomic<uint32_t>, 5> indicatorColour;
+    CLines lineStore;
+    CCommSetting commSetting;
+    bool longSaveActive = false;
+    int burstStartLine = 0;
+    int burstStartItem = -1;
+    std::atomic<bool> burstActive{false};
+    std::atomic<bool> burstEndPending{false};
+    std::atomic<bool> indicatorPaintPending{false};
+    bool openingFile = false;
+    uint32_t stampAccumulator = 0;
+
+    CAnalyzerView* view = nullptr;
+    QObject* frame = nullptr;
+    CStoreLock ownLock; // only until a view is attached
+    std::string pathName;
+};

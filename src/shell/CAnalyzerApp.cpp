@@ -1,0 +1,162 @@
+#include "CAnalyzerApp.h"
+
+#include "CAnalyzerDoc.h"
+#include "ProgramPaths.h"
+#include "CAboutDlg.h"
+#include "CMainFrame.h"
+#include "CMessageBoxService.h"
+#include "CommandIds.h"
+#include "FirmwareText.h"
+#include "LocalStrings.h"
+#include "CAnalyzerView.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+constexpr int kRecentFileCount = 4;
+} // namespace
+
+CAnalyzerApp::CAnalyzerApp() : CAnalyzerApp(Options{}) {}
+
+CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
+{
+    OnCommand(ID_APP_ABOUT, [this] { ShowAboutBox(); });
+    OnCommand(ID_FILE_NEW, [this] { doc->OnNewDocument(); });
+    OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
+}
+
+CAnalyzerApp::~CAnalyzerApp()
+{
+    // The link's threads reach the view and the frame, so they end first;
+    // then the windows go, then the document writes its settings back.
+    if (doc) doc->CloseLink();
+    delete frame;
+    frame = nullptr;
+    view = nullptr;
+    if (doc) doc->SetView(nullptr);
+    doc.reset();
+    LanguageCatalogue().Clear();
+    if (messageBoxes) ks::SetMessageService(nullptr);
+}
+
+QStringList CAnalyzerApp::OpenFileFilters()
+{
+    const QStringList docString = OwnString(100).split(u'\n');
+    return {QStringLiteral("%1 (*%2)").arg(docString.value(3).section(u' ', 0, -2), docString.value(4)),
+            QStringLiteral("Old files (*.df)"),
+            QStringLiteral("All Files (*)")};
+}
+
+bool CAnalyzerApp::InitInstance(const QStringList& arguments)
+{
+    // The component layer and hosted controls of other platforms have no
+    // counterpart here. The recent-file list lives under "Velmora".
+    if (options.initProgramPaths) ks::InitProgramPaths();
+    if (options.messageBoxes) {
+        messageBoxes = std::make_unique<CMessageBoxService>();
+        ks::SetMessageService(messageBoxes.get());
+    }
+    // The language catalogue; a missing one is not reported.
+    LanguageCatalogue().Load(ks::ProgramDirectory() + kLanguageFileName);
+
+    // At most one capture file to open; options are not ours to read.
+    QString file;
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(u'-')) continue;
+        file = argument;
+        break;
+    }
+    noFileGiven = file.isEmpty();
+
+    doc = std::make_unique<CAnalyzerDoc>(ks::SettingsFilePath());
+    view = new CAnalyzerView(doc.get());
+    doc->SetView(view);
+    frame = new CMainFrame(doc.get(), view);
+    frame->SetApplicationTarget(this);
+    frame->openFile = [this](const QString& path) { OpenDocumentFile(path); };
+    frame->UpdateRecentFiles(RecentFiles());
+
+    if (noFileGiven) {
+        doc->OnNewDocument();
+    } else {
+        // The line width is normally taken from the window at the first new
+        // document. Opening a file first would lay it out with no width at
+        // all (one item per line), so the view gets the width it will have
+        // once shown maximised.
+        if (doc->DisplayMode().cxLine < 1) {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+            frame->resize(area.size());
+            if (frame->layout()) frame->layout()->activate();
+            int width = view->viewport()->width();
+            if (width < 200) width = area.width() - 160; // count bar, scroll bar, borders
+            view->EnsureLineWidth(width);
+        }
+        if (!OpenDocumentFile(file)) return false;
+    }
+    if (options.showWindow) frame->showMaximized();
+    return true;
+}
+
+bool CAnalyzerApp::OpenDocumentFile(const QString& path)
+{
+    if (!doc->OnOpenDocument(path.toStdString())) return false;
+    AddRecentFile(path);
+    return true;
+}
+
+void CAnalyzerApp::PromptOpenFile()
+{
+    QString path;
+    if (chooseOpenFile) {
+        path = chooseOpenFile();
+    } else {
+        const QStringList filters = OpenFileFilters();
+        QString selected = filters.first();
+        path = QFileDialog::getOpenFileName(frame, OwnString(61440), QString(), filters.join(QStringLiteral(";;")), &selected);
+    }
+    if (!path.isEmpty()) OpenDocumentFile(path);
+}
+
+QStringList CAnalyzerApp::RecentFiles() const
+{
+    QSettings settings(QStringLiteral("Velmora"), QStringLiteral("Kestrane"));
+    return settings.value(QStringLiteral("Recent File List")).toStringList().mid(0, kRecentFileCount);
+}
+
+void CAnalyzerApp::AddRecentFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList files = RecentFiles();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    files = files.mid(0, kRecentFileCount);
+    QSettings settings(QStringLiteral("Velmora"), QStringLiteral("Kestrane"));
+    settings.setValue(QStringLiteral("Recent File List"), files);
+    if (frame) frame->UpdateRecentFiles(files);
+}
+
+QString CAnalyzerApp::AboutFirmwareText() const
+{
+    CUSBCom* link = doc ? doc->Link() : nullptr;
+    if (link && doc->IsConnected()) {
+        // Cleared first: a failed request must not show stale bytes.
+        char buffer[kFirmwareBufferSize] = {};
+        link->ReadFirmwareVersion(3, buffer, kFirmwareBufferSize);
+        const QString text = FirmwareText(buffer, sizeof buffer);
+        if (!text.isEmpty()) return text;
+    }
+    return OwnString(297);
+}
+
+void CAnalyzerApp::ShowAboutBox()
+{
+    CAboutDlg dialog(AboutFirmwareText(), frame);
+    dialog.exec();
+}

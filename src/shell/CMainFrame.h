@@ -1,0 +1,80 @@
+#pragma once
+// The main window: menu, toolbar with the five line indicators, status bar,
+// count bar, and the view in the middle. It is also the status display of the
+// whole program: everybody else sends it WM_SET_PANE_TEXT with a string id and
+// it decides which pane or counter that concerns.
+#include "CCmdTarget.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <map>
+
+class CAnalyzerDoc;
+class CAnalyzerView;
+class CCoolBar;
+class CLineIndicator;
+class CToolBarStatus;
+class QAction;
+class QMenu;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public CCmdTarget {
+public:
+    CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view);
+    ~CMainFrame() override;
+
+    // The command chain: view, document, this frame, then `app`.
+    void SetApplicationTarget(CCmdTarget* app);
+    CCommandRouter& Router() { return router; }
+    // Runs a command as the menu would (only when enabled).
+    bool RunCommand(int id);
+    // Refreshes enabled and checked states of every action.
+    void UpdateCommandUI();
+    QAction* Action(int id) const;
+
+    CToolBarStatus* StatusBar() const { return statusBarWidget; }
+    CCoolBar* CountBar() const { return countBar; }
+    QToolBar* ToolBar() const { return toolBar; }
+    CLineIndicator* Indicator(int index) const { return indicators[static_cast<std::size_t>(index)]; }
+    // Re-labels the menu from the language catalogue (at creation).
+    void RelabelMenu();
+    // Re-reads the recent-file list into the File menu.
+    void UpdateRecentFiles(const QStringList& files);
+    // Opens a dropped or recent file (set by the application).
+    std::function<void(const QString&)> openFile;
+    void UpdateTitle();
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    QAction* MakeAction(int id, const QString& text, int image = -1);
+    void BuildActions();
+    void BuildMenu();
+    void BuildToolBar();
+    void OnSetPaneText(uintptr_t wParam, intptr_t lParam, const QString& text);
+    void OnActivateFrame();
+    void ToggleCountBar();
+    void HelpTopics();
+
+    CAnalyzerDoc* doc;
+    CAnalyzerView* view;
+    CCommandRouter router;
+    std::map<int, QAction*> actions;
+    std::array<QMenu*, 4> menus{};
+    QMenu* recentMenu = nullptr;
+    QAction* recentPlaceholder = nullptr;
+    QToolBar* toolBar = nullptr;
+    CToolBarStatus* statusBarWidget = nullptr;
+    CCoolBar* countBar = nullptr;
+    std::array<CLineIndicator*, 5> indicators{};
+    QTimer* idleUpdate = nullptr;
+    bool activatedOnce = false;
+};

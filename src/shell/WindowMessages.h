@@ -1,0 +1,59 @@
+#pragma once
+// The program's own window messages, carried as Qt events whose type is the
+// message's fixed number. Worker threads may only post them; sending (handling
+// at once, synchronously) is for the UI thread.
+#include <QCoreApplication>
+#include <QEvent>
+#include <QString>
+
+#include <cstdint>
+
+enum WindowMessage : int {
+    WM_SET_PANE_TEXT = 1224,
+    WM_VIEW_STATE = 1228,
+    WM_VIEW_RESET = 1229,
+    WM_LINK_LOST = 1231,
+    WM_FIND_NEXT = 1232,
+    WM_SET_MARKS = 1233,
+    WM_GOTO_LINE = 1236,
+    WM_HIDE_TOOL_WINDOWS = 1237,
+    // Internal to this program's Qt carriage, above the fixed numbers.
+    WM_COMMAND_POST = 1300,      // wParam = command id, routed on arrival
+    WM_BURST_END = 1301,         // the link ran dry after a burst: draw, trim, re-arm
+    WM_PAINT_INDICATORS = 1302,  // the five line indicators changed colour
+    WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
+};
+
+// One window message. A text travelling with it is owned by the event, so a
+// worker's buffer never has to outlive the post.
+class CWindowMessage : public QEvent {
+public:
+    CWindowMessage(int message, uintptr_t wParam, intptr_t lParam, QString text = {})
+        : QEvent(static_cast<QEvent::Type>(message)), wParam(wParam), lParam(lParam), text(std::move(text)) {}
+
+    int Message() const { return static_cast<int>(type()); }
+
+    uintptr_t wParam;
+    intptr_t lParam;
+    QString text;
+    // Set by the receiver; the value a sent message returns.
+    intptr_t result = 0;
+};
+
+// Any thread. A null target drops the message (a window that does not exist).
+inline void PostMessage(QObject* target, int message, uintptr_t wParam = 0, intptr_t lParam = 0, QString text = {})
+{
+    if (target) QCoreApplication::postEvent(target, new CWindowMessage(message, wParam, lParam, std::move(text)));
+}
+
+// UI thread only: handled before this returns; gives the receiver's result.
+inline intptr_t SendMessage(QObject* target, int message, uintptr_t wParam = 0, intptr_t lParam = 0, QString text = {})
+{
+    if (!target) return 0;
+    CWindowMessage msg(message, wParam, lParam, std::move(text));
+    QCoreApplication::sendEvent(target, &msg);
+    return msg.result;
+}
+
+// Values of WM_VIEW_STATE's wParam.
+enum ViewState : int { VIEW_SETTINGS_CHANGED = 0, VIEW_CAPTURE_STOPPED = 1, VIEW_CAPTURE_STARTED = 2, VIEW_LOG_REPLACED = 3 };

@@ -1,0 +1,719 @@
+#include "CAnalyzerView.h"
+
+#include "CDataChar.h"
+#include "CDisplayFonts.h"
+#include "CLineInfo.h"
+#include "CLines.h"
+#include "CShape.h"
+#include "CAnalyzerDoc.h"
+#include "CDisplayMode.h"
+#include "LocalStrings.h"
+#include "WindowMessages.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace viewgeo;
+
+namespace {
+
+QColor ColourOf(int32_t value)
+{
+    const auto v = static_cast<uint32_t>(value);
+    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
+}
+
+// The caption column's band colour.
+const QColor kCaptionGrey(0xD4, 0xD0, 0xC8);
+
+} // namespace
+
+CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
+    : QAbstractScrollArea(parent), doc(doc)
+{
+    CDisplayFonts::InstallDisplayFonts();
+    fonts = std::make_unique<CDisplayFonts>(16);
+    const CharCell cell = fonts->MeasureCell();
+    {
+        CStoreGuard guard(storeLock);
+        doc->DisplayMode().cxChar = cell.cxChar > 0 ? cell.cxChar : 8;
+        doc->DisplayMode().cyChar = cell.cyChar > 0 ? cell.cyChar : 16;
+    }
+    RecreatePens(1);
+
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    verticalScrollBar()->setRange(0, 0);
+    horizontalScrollBar()->setRange(0, 0);
+    // The thumb moves the view only when it is let go.
+    verticalScrollBar()->setTracking(false);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) { OnVerticalValue(value); });
+    connect(verticalScrollBar(), &QScrollBar::sliderMoved, this, [this](int value) {
+        PostMessage(frame, WM_SET_PANE_TEXT, 291, value + 1);
+    });
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { PostMessage(frame, WM_SET_PANE_TEXT, 290); });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
+}
+
+CAnalyzerView::~CAnalyzerView()
+{
+    for (auto& [id, timer] : timers) timer->stop();
+}
+
+// --- Timers -----------------------------------------------------------------------
+
+void CAnalyzerView::SetTimer(int id, int milliseconds)
+{
+    QTimer*& timer = timers[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    }
+    timer->start(milliseconds);
+}
+
+void CAnalyzerView::KillTimer(int id)
+{
+    auto it = timers.find(id);
+    if (it != timers.end()) it->second->stop();
+}
+
+bool CAnalyzerView::IsTimerActive(int id) const
+{
+    auto it = timers.find(id);
+    return it != timers.end() && it->second->isActive();
+}
+
+void CAnalyzerView::OnTimer(int id)
+{
+    switch (id) {
+    case TIMER_BLINK:
+        blink = !blink;
+        viewport()->update();
+        break;
+    case TIMER_SHOW_TAIL: {
+        KillTimer(TIMER_SHOW_TAIL);
+        ScrollToTail();
+        Invalidate();
+        break;
+    }
+    case TIMER_IDLE:
+        doc->OnIdleTick();
+        Invalidate();
+        break;
+    default:
+        break;
+    }
+}
+
+// --- Messages -----------------------------------------------------------------------
+
+bool CAnalyzerView::event(QEvent* e)
+{
+    const int type = static_cast<int>(e->type());
+    if (type < WM_SET_PANE_TEXT || type > WM_VSCROLL_BOTTOM) return QAbstractScrollArea::event(e);
+    auto* msg = static_cast<CWindowMessage*>(e);
+    switch (type) {
+    case WM_VIEW_STATE:
+        OnViewState(static_cast<int>(msg->wParam));
+        msg->result = 1;
+        return true;
+    case WM_VIEW_RESET:
+        OnViewReset();
+        msg->result = 1;
+        return true;
+    case WM_SET_MARKS:
+        if (msg->wParam == 0) {
+            CStoreGuard guard(storeLock);
+            ClearMarksLocked();
+        }
+        Invalidate();
+        msg->result = 1;
+        return true;
+    case WM_HIDE_TOOL_WINDOWS:
+        // The Find and Go-to windows are not part of this program yet.
+        msg->result = 1;
+        return true;
+    case WM_VSCROLL_BOTTOM: {
+        QScrollBar* bar = verticalScrollBar();
+        bar->setValue(bar->maximum());
+        return true;
+    }
+    default:
+        return QAbstractScrollArea::event(e);
+    }
+}
+
+void CAnalyzerView::OnViewState(int state)
+{
+    switch (state) {
+    case VIEW_SETTINGS_CHANGED:
+        UpdateScrollRanges();
+        break;
+    case VIEW_CAPTURE_STOPPED:
+        UpdateScrollRanges();
+        SetScrollBarsEnabled(true);
+        scrollingEnabled = true;
+        break;
+    case VIEW_CAPTURE_STARTED:
+        UpdateScrollRanges();
+        ScrollToTail();
+        horizontalScrollBar()->setValue(0);
+        SetScrollBarsEnabled(false);
+        scrollingEnabled = false;
+        break;
+    case VIEW_LOG_REPLACED: {
+        UpdateScrollRanges();
+        {
+            CStoreGuard guard(storeLock);
+            cursor = DrawCursor{};
+            removedLine = -1;
+            firstVisibleLine = 0;
+        }
+        adjustingRanges = true;
+        verticalScrollBar()->setValue(0);
+        horizontalScrollBar()->setValue(0);
+        adjustingRanges = false;
+        UpdateVerticalRange();
+        break;
+    }
+    default:
+        break;
+    }
+    Invalidate();
+    SendCounters();
+}
+
+void CAnalyzerView::OnViewReset()
+{
+    if (lineWidthSet) return;
+    EnsureLineWidth();
+}
+
+void CAnalyzerView::EnsureLineWidth(int windowWidth)
+{
+    if (lineWidthSet) return;
+    const int width = windowWidth > 0 ? windowWidth : viewport()->width();
+    {
+        CStoreGuard guard(storeLock);
+        doc->DisplayMode().cxLine = std::clamp(width - kCaptionWidth, 0, CAnalyzerDoc::kMaxLineWidth);
+    }
+    lineWidthSet = true;
+    backing = QImage();
+    UpdateHorizontalRange();
+    Invalidate();
+}
+
+// --- Scrolling ----------------------------------------------------------------------
+
+int CAnalyzerView::ClientBottom() const { return viewport()->height(); }
+
+bool CAnalyzerView::Capturing() const { return doc->IsRunning(); }
+
+viewgeo::BandLayout CAnalyzerView::Layout() const
+{
+    const CDisplayMode& m = doc->DisplayMode();
+    return BandLayout{m.cxChar, m.cyChar, m.Data != 0, m.DataMode, m.Status != 0};
+}
+
+int CAnalyzerView::GetLineHeight() const { return Layout().BandHeight(); }
+
+int CAnalyzerView::GetVisibleLineCount() const { return VisibleLineCount(GetLineHeight(), 0, ClientBottom()); }
+
+void CAnalyzerView::UpdateScrollRanges()
+{
+    UpdateVerticalRange();
+    UpdateHorizontalRange();
+}
+
+void CAnalyzerView::UpdateVerticalRange()
+{
+    int lastIndex = 0;
+    {
+        CStoreGuard guard(storeLock);
+        lastIndex = doc->Lines().GetLastLineIndex();
+    }
+    const ScrollRange range = VerticalRange(lastIndex, GetVisibleLineCount());
+    QScrollBar* bar = verticalScrollBar();
+    adjustingRanges = true;
+    bar->setRange(range.minimum, range.MaxPosition());
+    bar->setPageStep(std::max(range.page, 1));
+    bar->setSingleStep(1);
+    bar->setValue(range.Clamp(firstVisibleLine));
+    adjustingRanges = false;
+    if (bar->value() != firstVisibleLine) {
+        firstVisibleLine = bar->value();
+        Invalidate();
+    }
+}
+
+void CAnalyzerView::UpdateHorizontalRange()
+{
+    const ScrollRange range = HorizontalRange(doc->DisplayMode().cxLine, viewport()->width());
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setRange(range.minimum, range.MaxPosition());
+    bar->setPageStep(std::max(range.page, 1));
+    bar->setSingleStep(std::max(doc->DisplayMode().cxChar, 1));
+}
+
+void CAnalyzerView::SetScrollBarsEnabled(bool on)
+{
+    verticalScrollBar()->setEnabled(on);
+    horizontalScrollBar()->setEnabled(on);
+}
+
+void CAnalyzerView::ScrollToTail()
+{
+    QScrollBar* bar = verticalScrollBar();
+    int lineCount = 0;
+    {
+        CStoreGuard guard(storeLock);
+        lineCount = doc->Lines().GetLineCount();
+    }
+    const int visible = GetVisibleLineCount();
+    const int first = std::max(0, lineCount - visible);
+    UpdateVerticalRange();
+    adjustingRanges = true;
+    bar->setValue(first);
+    adjustingRanges = false;
+    firstVisibleLine = first;
+    Invalidate();
+}
+
+void CAnalyzerView::OnVerticalValue(int value)
+{
+    if (adjustingRanges) return;
+    if (value != firstVisibleLine) {
+        firstVisibleLine = value;
+        Invalidate();
+    }
+}
+
+void CAnalyzerView::scrollContentsBy(int, int)
+{
+    // Scrolling is done by re-rendering from the store (vertical) or by the
+    // offset of the image copy (horizontal), never by moving pixels here.
+}
+
+void CAnalyzerView::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F3) return; // repeat-find belongs to Find
+    if (!scrollingEnabled) return;
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    switch (e->key()) {
+    case Qt::Key_PageUp: v->triggerAction(QAbstractSlider::SliderPageStepSub); break;
+    case Qt::Key_PageDown: v->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
+    case Qt::Key_Up: v->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Down: v->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Home: v->setValue(v->minimum()); break;
+    case Qt::Key_End: v->setValue(v->maximum()); break;
+    case Qt::Key_Left: h->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
+    case Qt::Key_Right: h->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    default: QAbstractScrollArea::keyPressEvent(e); return;
+    }
+    e->accept();
+}
+
+void CAnalyzerView::wheelEvent(QWheelEvent* e)
+{
+    e->accept();
+    if (!scrollingEnabled) return;
+    const int delta = e->angleDelta().y();
+    if (delta == 0) return;
+    verticalScrollBar()->triggerAction(delta < 0 ? QAbstractSlider::SliderSingleStepAdd
+                                                 : QAbstractSlider::SliderSingleStepSub);
+}
+
+// --- Mouse ----------------------------------------------------------------------------
+
+QString CAnalyzerView::PositionText(int line, int index)
+{
+    if (line < 0) return OwnString(298);
+    if (index < 0) return QStringLiteral("Ln: %1").arg(line + 1);
+    return QStringLiteral("Ln: %1, Idx:%2").arg(line + 1).arg(index + 1);
+}
+
+void CAnalyzerView::mouseMoveEvent(QMouseEvent* e)
+{
+    if (Capturing()) return;
+    const auto [line, index] = HitTest(e->position().toPoint());
+    PostMessage(frame, WM_SET_PANE_TEXT, 298, 1, PositionText(line, index));
+}
+
+std::pair<int, int> CAnalyzerView::HitTest(QPoint point)
+{
+    const int h = GetLineHeight();
+    const int band = BandAt(point.y(), h);
+    if (band < 0 || point.y() >= ClientBottom()) return {-1, -1};
+    const int bandTop = band * (h + kBandGap);
+    const int line = band + firstVisibleLine;
+
+    CStoreGuard guard(storeLock);
+    const CLines& lines = doc->Lines();
+    const CDisplayMode& mode = doc->DisplayMode();
+    if (line >= lines.GetLineCount()) return {line, -1};
+    int index = 0;
+    for (int i = 0; i < line; ++i) {
+        const CLineInfo* before = lines.GetLine(i);
+        if (!before) return {line, -1};
+        index += before->GetDataCount();
+    }
+    const CLineInfo* info = lines.GetLine(line);
+    if (!info || point.x() < kCaptionWidth) return {line, -1};
+    int x = kCaptionWidth - horizontalScrollBar()->value();
+    for (int i = 0; i < info->GetItemCount(); ++i) {
+        const CShape* item = info->GetItem(i);
+        if (!item) continue;
+        const Extent ext = item->GetExtent(mode, 1);
+        if (item->GetKind() == KIND_DATA) {
+            const bool rxd = static_cast<const CDataChar*>(item)->IsRxd();
+            const int top = bandTop + (rxd ? ext.cy : 0);
+            if (point.x() >= x && point.x() < x + ext.cx && point.y() >= top && point.y() < top + ext.cy)
+                return {line, index};
+            ++index;
+        }
+        x += ext.cx;
+    }
+    return {line, -1};
+}
+
+// --- Drawing ----------------------------------------------------------------------------
+
+void CAnalyzerView::RecreatePens(int width)
+{
+    const CDisplayMode& mode = doc->DisplayMode();
+    pens[0] = QPen(ColourOf(mode.crDataTXD), width, Qt::SolidLine);
+    pens[1] = QPen(ColourOf(mode.crDataRXD), width, Qt::SolidLine);
+}
+
+void CAnalyzerView::Invalidate()
+{
+    renderNeeded = true;
+    viewport()->update();
+}
+
+void CAnalyzerView::SendCounters() { doc->SendCounters(); }
+
+void CAnalyzerView::ClearMarksLocked()
+{
+    const CLines& lines = doc->Lines();
+    for (int l = 0; l < lines.GetLineCount(); ++l) {
+        const CLineInfo* info = lines.GetLine(l);
+        for (int i = 0; info && i < info->GetItemCount(); ++i)
+            if (CShape* item = info->GetItem(i)) item->mark = 0;
+    }
+}
+
+QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d)
+{
+    dc.fillRect(band, ColourOf(mode.crBkColor));
+    int x = band.left();
+    const int y = band.top();
+    const CLineInfo* info = doc->Lines().GetLine(lineIndex);
+    if (!info) return {x, y};
+    for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
+        const CShape* item = info->GetItem(i);
+        if (!item) continue;
+        switch (item->GetKind()) {
+        case KIND_DATA: {
+            const Extent e = item->GetExtent(mode, 1);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            runningLineState.PaintLineRows(dc, pens, x, y + 2 * e.cy, e.cx, mode, d);
+            x += e.cx;
+            break;
+        }
+        case KIND_STATUS: {
+            const auto* status = static_cast<const CStatus*>(item);
+            const Extent e = item->GetExtent(mode, d);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            status->PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
+            status->CopyLevelsTo(runningLineState);
+            x += e.cx;
+            break;
+        }
+        case KIND_STAMP: {
+            const Extent e = item->GetExtent(mode, d);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            runningLineState.PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
+            x += e.cx;
+            break;
+        }
+        case KIND_STAMPTIME: {
+            const Extent e = item->GetExtent(mode, d);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            x += e.cx;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return {x, y};
+}
+
+void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap)
+{
+    if (!mode.Data && !mode.Stamp && !mode.Status) return;
+    const BandLayout layout{mode.cxChar, mode.cyChar, mode.Data != 0, mode.DataMode, mode.Status != 0};
+    const int r = layout.RowHeight();
+    const int h = layout.BandHeight();
+    const int cy = mode.cyChar;
+    const int gap = printing ? printGap : kBandGap;
+    const int s = printing ? h : 0;
+    if (h <= 0) return;
+    dc.save();
+    dc.setFont((*fonts)[CDisplayFonts::CAPTION]);
+    const int x = rect.left() + 2;
+    auto text = [&](int y, const char* caption, int32_t colour) {
+        dc.setPen(ColourOf(colour));
+        dc.drawText(QRect(x, y, rect.width() - 2, cy), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(caption));
+    };
+    for (int y = rect.top(); y + s < rect.bottom() + 1;) {
+        dc.fillRect(QRect(rect.left(), y, rect.width(), h), kCaptionGrey);
+        if (mode.Data) {
+            text(y + (r - cy) / 2, "TXD", mode.crDataTXD);
+            text(y + r + (r - cy) / 2, "RXD", mode.crDataRXD);
+            y += 2 * r;
+        } else if (mode.Stamp) {
+            text(y + (2 * r - cy) / 2, "STM", mode.crStampFore);
+            y += 2 * r;
+        } else {
+            y += 2 * r;
+        }
+        if (mode.Status) {
+            text(y, "RTS", mode.crDataTXD);
+            text(y + cy, "CTS", mode.crDataRXD);
+            text(y + 2 * cy, "CD", mode.crDataRXD);
+            text(y + 3 * cy, "DTR", mode.crDataTXD);
+            text(y + 4 * cy, "DSR", mode.crDataRXD);
+            y += 5 * cy;
+        }
+        dc.fillRect(QRect(rect.left(), y, rect.width(), gap), ColourOf(mode.crBkColor));
+        y += gap;
+    }
+    dc.restore();
+}
+
+void CAnalyzerView::EnsureBacking()
+{
+    const int width = kCaptionWidth + std::max(doc->DisplayMode().cxLine, 0);
+    const int height = std::max(viewport()->height(), 1);
+    if (backing.isNull() || backing.width() != width || backing.height() != height) {
+        backing = QImage(width, height, QImage::Format_RGB32);
+        renderNeeded = true;
+    }
+}
+
+void CAnalyzerView::RenderNow()
+{
+    CStoreGuard guard(storeLock);
+    RenderAllLocked();
+}
+
+void CAnalyzerView::RenderAllLocked()
+{
+    EnsureBacking();
+    renderNeeded = false;
+    removedLine = -1;
+    const CDisplayMode& mode = doc->DisplayMode();
+    const CLines& lines = doc->Lines();
+    const int h = GetLineHeight();
+    const int bottom = ClientBottom();
+    QPainter dc(&backing);
+    dc.fillRect(backing.rect(), ColourOf(mode.crBkColor));
+    DrawCaptions(dc, QRect(0, 0, kCaptionWidth, bottom), mode, false);
+    cursor = DrawCursor{};
+    if (h <= 0) return;
+    CStatus(0x5F, 0x5F).CopyLevelsTo(runningLineState);
+    const int n = lines.GetLineCount();
+    const int visible = GetVisibleLineCount();
+    int first = CorrectFirstLine(firstVisibleLine, n, visible);
+    firstVisibleLine = first;
+    const bool capturing = Capturing();
+    const int right = kCaptionWidth + std::max(mode.cxLine, 0);
+    for (int top = 0; BandPainted(top, h, bottom, capturing); top += h + kBandGap, ++first) {
+        const QRect band(kCaptionWidth, top, right - kCaptionWidth, h);
+        if (first < n) {
+            const QPoint end = DrawLine(dc, band, first, 0, mode, 1);
+            cursor = DrawCursor{first, lines.GetLine(first)->GetItemCount() - 1, end.x(), end.y()};
+        } else {
+            dc.fillRect(band, ColourOf(mode.crBkColor));
+        }
+    }
+}
+
+void CAnalyzerView::NoteItemRemovedLocked(int line) { removedLine = line; }
+
+void CAnalyzerView::ShiftFirstLineLocked(int n)
+{
+    if (n <= 0) return;
+    firstVisibleLine -= n;
+    cursor.line -= n;
+    if (removedLine >= 0) removedLine -= n;
+}
+
+void CAnalyzerView::ScrollBackingUp(int pixels, int height)
+{
+    // Moves the data area's rows [pixels, height) up to row 0; the caption
+    // column repeats every band and stays as it is.
+    const int rows = std::min(height, backing.height()) - pixels;
+    if (rows <= 0) return;
+    const int bytesPerPixel = 4;
+    const std::size_t offset = static_cast<std::size_t>(kCaptionWidth) * bytesPerPixel;
+    const std::size_t length = static_cast<std::size_t>(backing.width() - kCaptionWidth) * bytesPerPixel;
+    for (int y = 0; y < rows; ++y)
+        std::memmove(backing.scanLine(y) + offset, backing.constScanLine(y + pixels) + offset, length);
+}
+
+void CAnalyzerView::DrawNewDataLocked()
+{
+    if (renderNeeded || backing.isNull()) return; // the next paint renders everything
+    const CLines& lines = doc->Lines();
+    const CDisplayMode& mode = doc->DisplayMode();
+    const int n = lines.GetLineCount();
+    if (n == 0) return;
+    const int lastLine = n - 1;
+    const int h = GetLineHeight();
+    const int pitch = h + kBandGap;
+    const int bottom = ClientBottom();
+    const int visible = GetVisibleLineCount();
+    const int right = kCaptionWidth + std::max(mode.cxLine, 0);
+
+    // A provisional stamp the cursor had drawn was taken away: that line is
+    // drawn again from its start.
+    if (removedLine >= 0 && removedLine == cursor.line) {
+        cursor.item = 0;
+        cursor.x = kCaptionWidth;
+    }
+    removedLine = -1;
+
+    const bool cursorOnScreen = cursor.line >= firstVisibleLine && cursor.line < firstVisibleLine + visible
+                                && cursor.line <= lastLine && cursor.y == (cursor.line - firstVisibleLine) * pitch;
+    if (h <= 0 || visible <= 0 || !cursorOnScreen || lastLine - cursor.line >= visible) {
+        // Too much is new (or nothing was drawn yet): show the tail afresh.
+        firstVisibleLine = std::max(0, n - visible);
+        RenderAllLocked();
+        viewport()->update();
+        return;
+    }
+
+    QPainter dc(&backing);
+    int updateTop = cursor.y;
+    // Finish the line the cursor is on.
+    const CLineInfo* current = lines.GetLine(cursor.line);
+    if (current && cursor.item < current->GetItemCount() - 1) {
+        const QPoint end = DrawLine(dc, QRect(cursor.x, cursor.y, right - cursor.x, h), cursor.line, cursor.item + 1, mode, 1);
+        cursor.x = end.x();
+        cursor.item = current->GetItemCount() - 1;
+    }
+    // Every line begun since gets its own band: move the picture up by one
+    // band pitch whenever there is no room for a whole band below.
+    bool scrolled = false;
+    for (int line = cursor.line + 1; line <= lastLine; ++line) {
+        int y = cursor.y;
+        if (NeedsScrollForNextBand(y, h, bottom)) {
+            ScrollBackingUp(pitch, visible * pitch - kBandGap);
+            ++firstVisibleLine;
+            scrolled = true;
+        } else {
+            y += pitch;
+        }
+        const QPoint end = DrawLine(dc, QRect(kCaptionWidth, y, right - kCaptionWidth, h), line, 0, mode, 1);
+        cursor = DrawCursor{line, lines.GetLine(line)->GetItemCount() - 1, end.x(), y};
+    }
+    dc.end();
+    if (scrolled) updateTop = 0;
+    viewport()->update(QRect(kCaptionWidth, updateTop, viewport()->width() - kCaptionWidth, cursor.y + h - updateTop));
+}
+
+void CAnalyzerView::FinishBurst(bool draw)
+{
+    Counters counters;
+    {
+        CStoreGuard guard(storeLock);
+        const int trimmed = doc->Lines().TrimOldest();
+        ShiftFirstLineLocked(trimmed);
+        if (draw) DrawNewDataLocked();
+        counters = doc->Lines().GetCounters();
+    }
+    SendMessage(frame, WM_SET_PANE_TEXT, 264, reinterpret_cast<intptr_t>(&counters));
+}
+
+void CAnalyzerView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    const CDisplayMode& mode = doc->DisplayMode();
+    const QColor background = ColourOf(mode.crBkColor);
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    if (mode.NoDisplay && Capturing()) {
+        EnsureBacking();
+        {
+            QPainter dc(&backing);
+            dc.fillRect(QRect(0, 0, kCaptionWidth, height), background);
+            DrawCaptions(dc, QRect(0, 0, kCaptionWidth, height), mode, false);
+        }
+        renderNeeded = true; // the lines appear at the first paint after the capture
+        painter.drawImage(QPoint(0, 0), backing, QRect(0, 0, kCaptionWidth, height));
+        painter.fillRect(QRect(kCaptionWidth, 0, width - kCaptionWidth, height), background);
+        if (blink) {
+            painter.setPen(ColourOf(mode.crDataTXD));
+            painter.setFont((*fonts)[CDisplayFonts::STAMP]);
+            painter.drawText(QPoint(width / 2, height / 2 + painter.fontMetrics().ascent()), LoadLocalString(313));
+        }
+        SendCounters();
+        return;
+    }
+    if (renderNeeded || backing.isNull() || backing.height() != std::max(height, 1)) {
+        CStoreGuard guard(storeLock);
+        RenderAllLocked();
+    }
+    const int hpos = horizontalScrollBar()->value();
+    painter.drawImage(QPoint(0, 0), backing, QRect(0, 0, kCaptionWidth, height));
+    const int dataWidth = std::max(0, std::min(width - kCaptionWidth, backing.width() - kCaptionWidth - hpos));
+    if (dataWidth > 0) painter.drawImage(QPoint(kCaptionWidth, 0), backing, QRect(kCaptionWidth + hpos, 0, dataWidth, height));
+    if (kCaptionWidth + dataWidth < width)
+        painter.fillRect(QRect(kCaptionWidth + dataWidth, 0, width - kCaptionWidth - dataWidth, height), background);
+}
+
+void CAnalyzerView::resizeEvent(QResizeEvent* e)
+{
+    QAbstractScrollArea::resizeEvent(e);
+    if (Capturing()) {
+        SetScrollBarsEnabled(false);
+        // Keep following the tail at the new height.
+        int lineCount = 0;
+        {
+            CStoreGuard guard(storeLock);
+            lineCount = doc->Lines().GetLineCount();
+        }
+        firstVisibleLine = std::max(0, lineCount - GetVisibleLineCount());
+    } else {
+        UpdateScrollRanges();
+        SetScrollBarsEnabled(true);
+        scrollingEnabled = true;
+        SendCounters();
+    }
+    backing = QImage();
+    Invalidate();
+}
+
+void CAnalyzerView::showEvent(QShowEvent* e)
+{
+    QAbstractScrollArea::showEvent(e);
+    if (firstShown) return;
+    firstShown = true;
+    UpdateScrollRanges();
+    SendCounters();
+}

@@ -1,0 +1,141 @@
+#pragma once
+// The window that shows the capture: bands of lines drawn from the line store,
+// a live capture followed by drawing only what is new, whole-line vertical and
+// pixel-wise horizontal scrolling, and the mouse's line and index.
+//
+// Everything here runs on the UI thread. The link's dispatch thread reaches
+// the view only by posting (the end of a burst) and, holding the store lock,
+// by NoteItemRemovedLocked.
+#include "CStatus.h"
+#include "StoreLock.h"
+#include "ViewGeometry.h"
+#include "CCmdTarget.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPen>
+#include <QPoint>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <utility>
+
+class CAnalyzerDoc;
+class CDisplayFonts;
+class CDisplayMode;
+class QTimer;
+
+class CAnalyzerView : public QAbstractScrollArea, public CCmdTarget {
+public:
+    enum TimerId : int { TIMER_BLINK = 104, TIMER_SHOW_TAIL = 109, TIMER_IDLE = 327 };
+
+    explicit CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent = nullptr);
+    ~CAnalyzerView() override;
+
+    // Where pane texts go (the main frame).
+    void SetFrame(QObject* frame) { this->frame = frame; }
+    CStoreLock& StoreLock() { return storeLock; }
+    const CDisplayFonts& Fonts() const { return *fonts; }
+
+    // Timers by id; UI thread only. SetTimer re-arms, KillTimer stops.
+    void SetTimer(int id, int milliseconds);
+    void KillTimer(int id);
+    bool IsTimerActive(int id) const;
+
+    // The end of a burst, on the UI thread: trim the store, draw what is new
+    // (unless `draw` is false), send the counters.
+    void FinishBurst(bool draw);
+    // Draws what was appended since the last drawing; the store lock is held.
+    void DrawNewDataLocked();
+    // The dispatch thread removed the last item of line `line` (a provisional
+    // stamp); the store lock is held. The next drawing redraws that line.
+    void NoteItemRemovedLocked(int line);
+    // After the store dropped its n oldest lines; the store lock is held.
+    void ShiftFirstLineLocked(int n);
+
+    // Rebuilds the two line pens from the TXD and RXD colours.
+    void RecreatePens(int width);
+    // Repaint everything from the store at the next paint.
+    void Invalidate();
+
+    // Layout queries for printing, find and go-to.
+    int GetLineHeight() const;
+    int GetVisibleLineCount() const;
+    int FirstVisibleLine() const { return firstVisibleLine; }
+    bool ScrollingEnabled() const { return scrollingEnabled; }
+    // (line, index) under a point of the viewport, -1 meaning none. Takes the
+    // store lock.
+    std::pair<int, int> HitTest(QPoint point);
+    // The position text for pane 1: " ", "Ln: %d" or "Ln: %d, Idx:%d".
+    static QString PositionText(int line, int index);
+
+    // Draws line `lineIndex` from `firstItem` into band `band`; returns the
+    // position after its last item. The store lock is held by the caller.
+    QPoint DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d);
+    void DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap = 0);
+
+    // Sets the line width from the window's width (or `windowWidth` when
+    // given) if it has not been set this run.
+    void EnsureLineWidth(int windowWidth = 0);
+
+    // The rendered image (for tests and the benchmark).
+    const QImage& BackingImage() const { return backing; }
+    // Renders everything now (what the next paint would do).
+    void RenderNow();
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void OnTimer(int id);
+    void OnViewState(int state);
+    void OnViewReset();
+    void OnVerticalValue(int value);
+    void UpdateScrollRanges();
+    void UpdateVerticalRange();
+    void UpdateHorizontalRange();
+    void SetScrollBarsEnabled(bool on);
+    void ScrollToTail();
+    void RenderAllLocked();
+    void EnsureBacking();
+    void ScrollBackingUp(int pixels, int height);
+    void SendCounters();
+    void ClearMarksLocked();
+    bool Capturing() const;
+    viewgeo::BandLayout Layout() const;
+    int ClientBottom() const;
+
+    CAnalyzerDoc* doc;
+    QObject* frame = nullptr;
+    CStoreLock storeLock;
+    std::unique_ptr<CDisplayFonts> fonts;
+    QPen pens[2];
+    QImage backing;
+    bool renderNeeded = true;
+
+    // The live drawing cursor: the last line drawn, its last item drawn, and
+    // where the next item goes (x) on that line's band (y).
+    struct DrawCursor {
+        int line = -1;
+        int item = -1;
+        int x = viewgeo::kCaptionWidth;
+        int y = 0;
+    } cursor;
+    int removedLine = -1; // guarded by the store lock
+    int firstVisibleLine = 0;
+    CStatus runningLineState{0x5F, 0x5F};
+    bool scrollingEnabled = true;
+    bool blink = false;
+    bool lineWidthSet = false;
+    bool firstShown = false;
+    bool adjustingRanges = false;
+    std::map<int, QTimer*> timers;
+};
