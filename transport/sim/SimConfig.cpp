@@ -1,0 +1,99 @@
+#include "SimConfig.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+namespace sim {
+namespace {
+
+std::string Trim(const std::string& s)
+{
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& value)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || v > max) return false;
+    value = v;
+    return true;
+}
+
+void Apply(SimSettings& s, const std::string& key, const std::string& value, std::string& problems)
+{
+    if (key == "scenario") {
+        if (!ParseScenario(value, s.scenario)) problems += "unknown scenario '" + value + "'; ";
+    } else if (key == "seed") {
+        if (!ParseUnsigned(value, UINT64_MAX, s.seed)) problems += "bad seed '" + value + "'; ";
+    } else if (key == "rate") {
+        uint64_t rate = 0;
+        if (ParseUnsigned(value, 1000, rate) && rate >= 1) s.rate = static_cast<uint32_t>(rate);
+        else problems += "bad rate '" + value + "' (1..1000); ";
+    } else {
+        problems += "unknown key '" + key + "'; ";
+    }
+}
+
+} // namespace
+
+SimSettings ParseSettings(const std::string& configText, std::string& problems)
+{
+    SimSettings s;
+    std::istringstream in(configText);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        line = Trim(line);
+        if (line.empty()) continue;
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) {
+            problems += "no '=' in '" + line + "'; ";
+            continue;
+        }
+        Apply(s, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), problems);
+    }
+    static constexpr const char* kEnv[3][2] = {
+        {"KS_SIM_SCENARIO", "scenario"}, {"KS_SIM_SEED", "seed"}, {"KS_SIM_RATE", "rate"}};
+    for (const auto& e : kEnv) {
+        if (const char* v = std::getenv(e[0]); v && *v) Apply(s, e[1], Trim(v), problems);
+    }
+    return s;
+}
+
+SimSettings LoadSettings(const std::string& directory, std::string& problems)
+{
+    std::ifstream in(directory + "/" + kConfigFileName);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    return ParseSettings(text.str(), problems);
+}
+
+std::string LibraryDirectory()
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 || !info.dli_fname) return ".";
+    const std::string path = info.dli_fname;
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool IsUnplugged(const std::string& directory)
+{
+    struct stat st{};
+    return ::stat((directory + "/" + kUnpluggedFileName).c_str(), &st) == 0;
+}
+
+} // namespace sim
