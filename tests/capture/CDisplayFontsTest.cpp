@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QRawFont>
 #include <gtest/gtest.h>
 
@@ -211,4 +212,26 @@ TEST(DisplayFontsCell, SaneAtScreenSizeAndScalesWithTheTable)
     }
     EXPECT_TRUE(CDisplayFonts::GlyphCodes(CDisplayFonts::COUNT).empty());
     EXPECT_TRUE(CDisplayFonts::GlyphCodes(-1).empty());
+}
+
+TEST(DisplayFontFiles, CommittedFontsAreWhatTheGeneratorMakes)
+{
+    // The fonts are generated and committed; a change to the generator that
+    // was never run would leave the program drawing the old pictures.
+    const QString python = QStringLiteral("/usr/bin/python3");
+    const QString dejavu = QStringLiteral("/usr/share/fonts/truetype/dejavu/");
+    if (!QFile::exists(python) || !QFile::exists(dejavu + QStringLiteral("DejaVuSansMono.ttf")) ||
+        !QFile::exists(dejavu + QStringLiteral("DejaVuSansMono-Bold.ttf"))) {
+        GTEST_SKIP() << "the generator's interpreter or base fonts are not installed";
+    }
+    QProcess probe;
+    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import fontTools")});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0) GTEST_SKIP() << "fontTools is not installed";
+
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(python, {QStringLiteral(KS_SOURCE_DIR "/tools/fonts/make_fonts.py"), QStringLiteral("--check")});
+    ASSERT_TRUE(check.waitForFinished(120000));
+    EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
 }

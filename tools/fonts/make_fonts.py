@@ -23,13 +23,16 @@ Which code of which font holds which picture:
 KS_SPC and KS_HEX cover every byte, beyond the codes the program asks of
 them, so that a caller that skips the remapping still gets the right picture.
 
-Usage: make_fonts.py [--out DIR] [--base FILE] [--bold FILE]
-The output is deterministic: running it again gives the same bytes.
+Usage: make_fonts.py [--out DIR] [--base FILE] [--bold FILE] [--check]
+The output is deterministic: running it again gives the same bytes. With
+--check nothing is written; the exit code says whether the fonts in --out
+are what the generator makes now.
 """
 
 import argparse
 import os
 import sys
+import tempfile
 
 from fontTools.fontBuilder import FontBuilder
 from fontTools.pens.boundsPen import BoundsPen
@@ -45,6 +48,8 @@ DEJAVU_DIR = "/usr/share/fonts/truetype/dejavu"
 # 2009-01-01 in the font's own epoch (seconds since 1904): a fixed stamp keeps
 # the generated files byte-identical from run to run.
 FIXED_TIMESTAMP = 3313526400
+
+FAMILIES = ("KS_SPC", "KS_HEX", "KS_PAT")
 
 CONTROL_NAMES = [
     "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
@@ -350,19 +355,63 @@ def build(p, family, out_dir):
     return path, len(order)
 
 
+def differences(built_path, committed_path):
+    """What differs between two builds of a font, as far as drawing goes:
+    the glyphs, their codes, their outlines and the metrics. Serialisation
+    details that vary between fontTools versions are not compared."""
+    if not os.path.exists(committed_path):
+        return [f"{committed_path} is missing"]
+    a, b = TTFont(built_path), TTFont(committed_path)
+    found = []
+    if a.getGlyphOrder() != b.getGlyphOrder():
+        found.append("glyph order differs")
+    if a.getBestCmap() != b.getBestCmap():
+        found.append("character map differs")
+    if a["hmtx"].metrics != b["hmtx"].metrics:
+        found.append("advance widths differ")
+    for tag, field in (("hhea", "ascent"), ("hhea", "descent"), ("hhea", "lineGap"),
+                       ("post", "isFixedPitch"), ("head", "unitsPerEm")):
+        if getattr(a[tag], field) != getattr(b[tag], field):
+            found.append(f"{tag}.{field} differs")
+    if a["name"].getDebugName(1) != b["name"].getDebugName(1):
+        found.append("family name differs")
+    glyf_a, glyf_b = a["glyf"], b["glyf"]
+    for name in a.getGlyphOrder():
+        if name not in glyf_b:
+            continue
+        ca, cb = glyf_a[name].getCoordinates(glyf_a), glyf_b[name].getCoordinates(glyf_b)
+        if list(ca[0]) != list(cb[0]) or list(ca[1]) != list(cb[1]) or list(ca[2]) != list(cb[2]):
+            found.append(f"outline of {name} differs")
+    return found
+
+
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--out", default=os.path.join(REPO, "resources", "fonts"))
     ap.add_argument("--base", default=os.path.join(DEJAVU_DIR, "DejaVuSansMono.ttf"))
     ap.add_argument("--bold", default=os.path.join(DEJAVU_DIR, "DejaVuSansMono-Bold.ttf"))
+    ap.add_argument("--check", action="store_true",
+                    help="build into a temporary folder and compare with the fonts in --out; "
+                         "exit 1 when they differ (the generator changed, the fonts were not rebuilt)")
     args = ap.parse_args(argv)
 
     base, bold = Source(args.base), Source(args.bold)
     if base.font["hmtx"]["zero"][0] != bold.font["hmtx"]["zero"][0]:
         raise SystemExit("the regular and bold faces have different cells")
     painter = Painter(base, bold)
+    if args.check:
+        with tempfile.TemporaryDirectory() as tmp:
+            stale = 0
+            for family in FAMILIES:
+                path, _ = build(painter, family, tmp)
+                found = differences(path, os.path.join(args.out, f"{family}.ttf"))
+                for what in found[:10]:
+                    print(f"{family}: {what}")
+                stale += bool(found)
+            print("fonts are up to date" if not stale else "rebuild the fonts: run tools/fonts/make_fonts.py")
+            return 1 if stale else 0
     os.makedirs(args.out, exist_ok=True)
-    for family in ("KS_SPC", "KS_HEX", "KS_PAT"):
+    for family in FAMILIES:
         path, count = build(painter, family, args.out)
         print(f"{path}: {count} glyphs")
     return 0
