@@ -97,7 +97,7 @@ void Release(void* p, std::size_t size) noexcept
 {
     if (p == nullptr) return;
 #ifdef KS_POOL_BYPASS
-    ::operator delete(p, size);
+    ::operator delete(p); // sized delete is not declared by clang without -fsized-deallocation
     return;
 #endif
     const std::size_t slot = RoundUp(size < sizeof(FreeSlot) ? sizeof(FreeSlot) : size);
