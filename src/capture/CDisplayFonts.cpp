@@ -51,6 +51,17 @@ QFont MakeFont(const char* family, int pixelHeight, bool fixedPitch, Hinting hin
     return font;
 }
 
+// The largest pixel size at which the typewriter face's line height does not
+// exceed `cellHeight`.
+int TypewriterPixelSize(int cellHeight)
+{
+    int size = cellHeight;
+    while (size > 1 && QFontMetrics(MakeFont(CDisplayFonts::kCourierFamily, size, false)).height() > cellHeight) {
+        --size;
+    }
+    return size;
+}
+
 } // namespace
 
 bool CDisplayFonts::InstallDisplayFonts()
@@ -85,10 +96,14 @@ CDisplayFonts::CDisplayFonts(int pixelHeight)
     InstallDisplayFonts();
     const int px = std::max(1, pixelHeight);
     fonts[SPC] = MakeFont(kSpcFamily, px, true, Hinting::None);
-    fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, px, true);  // rotated by the painter
+    // A height of 16 for the typewriter face means its whole cell, ascent
+    // plus descent, as the display's layout assumes: the six characters of a
+    // stamp's line then fit the three data cells a stamp is given.
+    const int typewriter = TypewriterPixelSize(px);
+    fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, typewriter, true);  // rotated by the painter
     fonts[HEX] = MakeFont(kHexFamily, px, true, Hinting::None);
-    fonts[CAPTION] = MakeFont(kCourierFamily, px, false);
-    fonts[STAMP] = MakeFont(kCourierFamily, px, false);
+    fonts[CAPTION] = MakeFont(kCourierFamily, typewriter, false);
+    fonts[STAMP] = MakeFont(kCourierFamily, typewriter, false);
     fonts[PATTERN] = MakeFont(kPatFamily, px, true, Hinting::None);
 }
 

@@ -5,8 +5,8 @@ The capture display gives every byte one character cell, whatever its value,
 so it needs fonts that have a picture for the control characters, one that
 shows every byte as its two hexadecimal digits, and one for the leftovers (the
 C1 range, 0xB6-0xB7, and the bytes 0x10-0x1F in the style of either mode).
-All three are made from DejaVu Sans Mono so that they share its cell: same
-units per em, same advance width, same ascent and descent.
+All three are made from DejaVu Sans Mono and share one square cell: one em
+wide (16 pixels at 16 px), with DejaVu's ascent and descent.
 
 Which code of which font holds which picture:
 
@@ -120,27 +120,34 @@ class Source:
 
 
 class Cell:
-    """The geometry every picture has to fit: the base font's cell."""
+    """The geometry every picture has to fit: a square 16-pixel cell (one em
+    wide) with the base font's ascent and descent. The display lays out a
+    stamp in three cells and a date in four, and a byte's two hex digits in
+    one: all of that needs the wide cell, not the base font's 9.6 pixels."""
 
     def __init__(self, base):
         self.upem = base.font["head"].unitsPerEm
-        self.advance = base.font["hmtx"]["zero"][0]
+        self.advance = self.upem
         self.ascent = base.font["hhea"].ascent
         self.descent = -base.font["hhea"].descent  # positive
         # At 16 px one pixel is upem / 16 font units.
         self.px = self.upem / 16.0
+        # Outlines are drawn in the base font's own 9.6-pixel frame and then
+        # moved right by whole pixels to stand in the middle of the cell.
+        self.shift = round(3 * self.px)
 
 
 # The small pictures are laid out on the pixel grid of the 16-pixel font the
 # display uses: one pixel is upem / 16 units, the baseline sits on a pixel
 # edge (the display draws at whole pixels), and the cell runs from 4 pixels
-# below the baseline to 15 above it and is 9.6 pixels wide. Putting letter
-# and digit boxes on whole pixels keeps these tiny shapes crisp without
-# hinting. Boxes below are (left, bottom, right, top) in pixels.
+# below the baseline to 15 above it; boxes are given in the base font's
+# 9.6-pixel frame, which stands three pixels in from the cell's left edge.
+# Putting letter and digit boxes on whole pixels keeps these tiny shapes crisp
+# without hinting. Boxes below are (left, bottom, right, top) in pixels.
 STACK3 = [(2, 9, 8, 14), (2, 3, 8, 8), (2, -3, 8, 2)]   # three 5-pixel capitals
 STACK2 = [(2, 6, 8, 13), (2, -2, 8, 5)]                 # two 7-pixel capitals
-PAIR = [(0, 0, 4, 10), (5, 0, 9, 10)]                   # two 4 x 10 digits
-PAIR_BARS = [(0, 12, 9, 13), (0, -3, 9, -2)]            # rules above and below
+PAIR = [(-2, 0, 4, 10), (6, 0, 12, 10)]                 # two 6 x 10 digits
+PAIR_BARS = [(-2, 12, 12, 13), (-2, -3, 12, -2)]        # rules above and below
 
 
 def ref_box(source, chars):
@@ -294,6 +301,8 @@ def build(p, family, out_dir):
     metrics = {}
     for name in order:
         g = glyf[name]
+        if g.numberOfContours > 0:
+            g.coordinates.translate((c.shift, 0))
         g.recalcBounds(glyf)
         lsb = g.xMin if g.numberOfContours else 0
         metrics[name] = (c.advance, lsb)
