@@ -264,6 +264,7 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
         connected = false;
     }
     link = std::make_unique<CUSBCom>();
+    if (!linkLibraryPath.empty()) link->SetLibraryPath(linkLibraryPath);
     link->SetCallbacks(dataCallback, &CAnalyzerDoc::LinkLostCallback, this);
     connected = link->Open();
     ApplyCommSettings();

@@ -72,6 +72,9 @@ public:
     // Before the frame closes: the capture is stopped.
     bool CanCloseFrame();
 
+    // The transport library a new link loads (empty: the program's own).
+    void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
+
     bool IsRunning() const { return running.load(); }
     bool IsConnected() const { return connected.load(); }
     bool IsBurstActive() const { return burstActive.load(); }
@@ -124,4 +127,5 @@ private:
     QObject* frame = nullptr;
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;
+    std::string linkLibraryPath;
 };

@@ -82,17 +82,21 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     frame->openFile = [this](const QString& path) { OpenDocumentFile(path); };
     frame->UpdateRecentFiles(RecentFiles());
 
+    // The frame takes its maximised size before the document is made, so
+    // that the line width taken from the view is the width it will show.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    if (options.showWindow) {
+        frame->resize(area.size());
+        if (frame->layout()) frame->layout()->activate();
+    }
     if (noFileGiven) {
         doc->OnNewDocument();
     } else {
         // The line width is normally taken from the window at the first new
         // document. Opening a file first would lay it out with no width at
-        // all (one item per line), so the view gets the width it will have
-        // once shown maximised.
+        // all (one item per line), so the view gets the width it has now.
         if (doc->DisplayMode().cxLine < 1) {
-            QScreen* screen = QGuiApplication::primaryScreen();
-            const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-            frame->resize(area.size());
             if (frame->layout()) frame->layout()->activate();
             int width = view->viewport()->width();
             if (width < 200) width = area.width() - 160; // count bar, scroll bar, borders

@@ -525,6 +525,7 @@ void CAnalyzerView::RenderAllLocked()
 {
     EnsureBacking();
     renderNeeded = false;
+    ++fullRenderCount;
     removedLine = -1;
     const CDisplayMode& mode = doc->DisplayMode();
     const CLines& lines = doc->Lines();
@@ -533,6 +534,8 @@ void CAnalyzerView::RenderAllLocked()
     QPainter dc(&backing);
     dc.fillRect(backing.rect(), ColourOf(mode.crBkColor));
     DrawCaptions(dc, QRect(0, 0, kCaptionWidth, bottom), mode, false);
+    // Items never spill into the caption column.
+    dc.setClipRect(QRect(kCaptionWidth, 0, backing.width() - kCaptionWidth, backing.height()));
     cursor = DrawCursor{};
     if (h <= 0) return;
     CStatus(0x5F, 0x5F).CopyLevelsTo(runningLineState);
@@ -609,6 +612,7 @@ void CAnalyzerView::DrawNewDataLocked()
     }
 
     QPainter dc(&backing);
+    dc.setClipRect(QRect(kCaptionWidth, 0, backing.width() - kCaptionWidth, backing.height()));
     int updateTop = cursor.y;
     // Finish the line the cursor is on.
     const CLineInfo* current = lines.GetLine(cursor.line);

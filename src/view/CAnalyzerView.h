@@ -83,6 +83,8 @@ public:
     const QImage& BackingImage() const { return backing; }
     // Renders everything now (what the next paint would do).
     void RenderNow();
+    // How many times everything was rendered (a live capture must not).
+    int FullRenderCount() const { return fullRenderCount; }
 
 protected:
     bool event(QEvent* e) override;
@@ -120,6 +122,7 @@ private:
     QPen pens[2];
     QImage backing;
     bool renderNeeded = true;
+    int fullRenderCount = 0;
 
     // The live drawing cursor: the last line drawn, its last item drawn, and
     // where the next item goes (x) on that line's band (y).
