@@ -409,7 +409,7 @@ void CUSBCom::ReaderLoop()
 
 void CUSBCom::DispatchMain(CUSBCom* link)
 {
-    NameThread("ks-link-dispatch");
+    NameThread("ks-link-draw");
     link->DispatchLoop();
     link->ThreadEnded();
 }
