@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <chrono>
 #include <ctime>
@@ -226,9 +227,28 @@ void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
 void CAnalyzerDoc::OnBurstEndPosted()
 {
     burstEndPending = false;
+    if (burstDrawDeferred) return; // the pending draw takes this burst too
+    const auto since = std::chrono::steady_clock::now() - lastBurstDraw;
+    const auto interval = std::chrono::milliseconds(kMinDrawIntervalMs);
+    if (since < interval) {
+        burstDrawDeferred = true;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(interval - since);
+        QTimer::singleShot(static_cast<int>(wait.count()) + 1, this, [this] {
+            burstDrawDeferred = false;
+            DrawBurst();
+        });
+        return;
+    }
+    DrawBurst();
+}
+
+void CAnalyzerDoc::DrawBurst()
+{
     if (!view) return;
+    lastBurstDraw = std::chrono::steady_clock::now();
     const bool draw = !displayMode.NoDisplay;
     view->FinishBurst(draw);
+    if (onBurstDrawn) onBurstDrawn();
     if (draw && running) {
         view->SetTimer(CAnalyzerView::TIMER_SHOW_TAIL, 300);
         view->SetTimer(CAnalyzerView::TIMER_IDLE, 1024);

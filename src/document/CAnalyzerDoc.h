@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,9 @@ public:
     void OnMonitorData(const uint8_t* data, uint32_t count);
     // The end of a burst reached the UI thread.
     void OnBurstEndPosted();
+    // Live drawing happens at most this often; bursts in between are drawn
+    // together (the screen cannot show more, and each draw has a fixed cost).
+    static constexpr int kMinDrawIntervalMs = 100;
 
     // Line indicators: colours 0x00BBGGRR of RTS, CTS, DTR, DSR, CD.
     void UpdateLineIndicators(uint8_t statusByte);
@@ -92,6 +96,9 @@ public:
     QString Title() const;
     // Called when the title changes (new or opened document).
     std::function<void()> onTitleChanged;
+    // Called on the UI thread after the end of a burst was drawn (for
+    // measuring how long data takes to reach the screen).
+    std::function<void()> onBurstDrawn;
 
     // Line widths beyond this are not laid out (the view's image has to hold
     // one line); wider settings values count as not set.
@@ -102,6 +109,7 @@ protected:
 
 private:
     void BeginBurstLocked();
+    void DrawBurst();
     void SetDisplayOption(int32_t CDisplayMode::*field, int32_t value, bool postState, bool clearMarks);
     void PostPane(int id, intptr_t lParam = 0);
     void SetTitleFromPath(const std::string& path);
@@ -128,4 +136,6 @@ private:
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;
     std::string linkLibraryPath;
+    std::chrono::steady_clock::time_point lastBurstDraw{};
+    bool burstDrawDeferred = false;
 };

@@ -589,7 +589,6 @@ void CAnalyzerView::DrawNewDataLocked()
     const int lastLine = n - 1;
     const int h = GetLineHeight();
     const int pitch = h + kBandGap;
-    const int bottom = ClientBottom();
     const int visible = GetVisibleLineCount();
     const int right = kCaptionWidth + std::max(mode.cxLine, 0);
 
@@ -621,20 +620,25 @@ void CAnalyzerView::DrawNewDataLocked()
         cursor.x = end.x();
         cursor.item = current->GetItemCount() - 1;
     }
-    // Every line begun since gets its own band: move the picture up by one
-    // band pitch whenever there is no room for a whole band below.
+    // Every line begun since gets its own band. Where there is no room for
+    // them below, the picture moves up by whole band pitches, once for the
+    // whole burst.
     bool scrolled = false;
-    for (int line = cursor.line + 1; line <= lastLine; ++line) {
-        int y = cursor.y;
-        if (NeedsScrollForNextBand(y, h, bottom)) {
-            ScrollBackingUp(pitch, visible * pitch - kBandGap);
-            ++firstVisibleLine;
+    const int newLines = lastLine - cursor.line;
+    if (newLines > 0) {
+        const int freeBelow = visible - 1 - cursor.y / pitch;
+        const int shift = std::max(0, newLines - freeBelow);
+        if (shift > 0) {
+            ScrollBackingUp(shift * pitch, visible * pitch - kBandGap);
+            firstVisibleLine += shift;
+            cursor.y -= shift * pitch;
             scrolled = true;
-        } else {
-            y += pitch;
         }
-        const QPoint end = DrawLine(dc, QRect(kCaptionWidth, y, right - kCaptionWidth, h), line, 0, mode, 1);
-        cursor = DrawCursor{line, lines.GetLine(line)->GetItemCount() - 1, end.x(), y};
+        for (int line = cursor.line + 1; line <= lastLine; ++line) {
+            const int y = cursor.y + pitch;
+            const QPoint end = DrawLine(dc, QRect(kCaptionWidth, y, right - kCaptionWidth, h), line, 0, mode, 1);
+            cursor = DrawCursor{line, lines.GetLine(line)->GetItemCount() - 1, end.x(), y};
+        }
     }
     dc.end();
     if (scrolled) updateTop = 0;
