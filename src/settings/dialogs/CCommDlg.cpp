@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 namespace {
@@ -60,6 +61,16 @@ CCommDlg::CCommDlg(const CCommSetting& setting, QWidget* parent)
 
     LocaliseWindowText(this, kDialogId);
     for (int id : {115, 117, 119, 121, 1, 2}) LocaliseWindowText(controls.at(id), id);
+
+    // The lists are narrow; keep the dialog wide enough for the window
+    // manager to show its whole caption beside the title-bar buttons.
+    // Title bars often use a larger, bold face than the dialog's.
+    QFont captionFont = font();
+    captionFont.setBold(true);
+    if (captionFont.pointSizeF() > 0) captionFont.setPointSizeF(captionFont.pointSizeF() * 1.25);
+    const QFontMetrics fm(captionFont);
+    const int captionWidth = fm.horizontalAdvance(windowTitle()) + 4 * fm.height();
+    top->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
 
     LoadControls();
 }
