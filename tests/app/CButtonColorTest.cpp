@@ -121,17 +121,3 @@ TEST(CButtonColor, FollowsTheMouseInAndOut)
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
 }
-
-TEST(CButtonColor, GrowsWithTheFont)
-{
-    CButtonColor small;
-    CButtonColor large;
-    QFont font = small.font();
-    font.setPointSize(8);
-    small.setFont(font);
-    font.setPointSize(24);
-    large.setFont(font);
-    EXPECT_GT(large.sizeHint().width(), small.sizeHint().width());
-    EXPECT_GT(large.sizeHint().height(), small.sizeHint().height());
-    EXPECT_GE(small.sizeHint().width(), 16);
-}

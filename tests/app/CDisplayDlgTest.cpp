@@ -321,45 +321,28 @@ TEST_F(DisplayDlgTest, TheLockedFormNeverChangesALockedSetting)
     mode.Status = 1;
     mode.DataMode = 7;
     mode.StampMode = -2;
+    mode.Stamp = -1;
+    mode.NoDisplay = 2;
     Open(false, mode);
     ExpectEnabled({137, 138, 139, 140}, false, "no data rows, no error colours");
     Click(1);
-    const CDisplayMode back = Result();
-    EXPECT_EQ(Settings(back), Settings(mode));
+    CDisplayMode expected = mode;
+    expected.NoDisplay = 1; // its box is free, so it comes back as shown
+    EXPECT_EQ(Settings(Result()), Settings(expected));
 
-    // Editable, the same record is tidied: the rule applies and the modes
-    // come back as the buttons show them.
+    // Editable, the same record is tidied: the rule applies, and switches
+    // and modes come back as the buttons show them.
     Open(true, mode);
     EXPECT_FALSE(Checked(135));
     EXPECT_FALSE(Checked(141));
     EXPECT_TRUE(Checked(126));
     EXPECT_TRUE(Checked(144));
+    EXPECT_TRUE(Checked(142));
     Click(1);
     const CDisplayMode tidy = Result();
-    EXPECT_EQ(tidy.Data, 0);
-    EXPECT_EQ(tidy.Error, 0);
-    EXPECT_EQ(tidy.Status, 0);
-    EXPECT_EQ(tidy.DataMode, 0);
-    EXPECT_EQ(tidy.StampMode, 0);
-}
-
-TEST_F(DisplayDlgTest, SwitchesOutOfRangeComeBackAsOnOrOff)
-{
-    CDisplayMode mode;
-    mode.Data = 5;
-    mode.Stamp = -1;
-    mode.NoDisplay = 2;
-    mode.StampMode = 4;
-    Open(true, mode);
-    EXPECT_TRUE(Checked(124));
-    EXPECT_TRUE(Checked(142));
-    EXPECT_TRUE(Checked(326)) << "date and time";
-    Click(1);
-    const CDisplayMode back = Result();
-    EXPECT_EQ(back.Data, 1);
-    EXPECT_EQ(back.Stamp, 1);
-    EXPECT_EQ(back.NoDisplay, 1);
-    EXPECT_EQ(back.StampMode, 4);
+    EXPECT_EQ(Settings(tidy), (std::vector<int32_t>{0, 0, mode.crDataTXD, mode.crDataRXD, mode.crSpecChar, 0,
+                                                    mode.crErrFrame, mode.crErrParity, 0, 1, 0, mode.crStampFore,
+                                                    mode.crStampBack, 1, 1, mode.crBkColor}));
 }
 
 TEST_F(DisplayDlgTest, ColourButtonsAskThePickerWithTheirColour)
