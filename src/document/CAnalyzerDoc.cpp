@@ -257,6 +257,7 @@ void CAnalyzerDoc::DrawBurst()
 
 bool CAnalyzerDoc::event(QEvent* e)
 {
+    ReceivePostedMessages();
     if (static_cast<int>(e->type()) == WM_BURST_END) {
         OnBurstEndPosted();
         return true;

@@ -260,6 +260,7 @@ void CMainFrame::UpdateTitle()
 
 bool CMainFrame::event(QEvent* e)
 {
+    ReceivePostedMessages();
     const int type = static_cast<int>(e->type());
     switch (type) {
     case WM_SET_PANE_TEXT: {

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 enum WindowMessage : int {
@@ -24,12 +25,25 @@ enum WindowMessage : int {
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
 };
 
+// Qt's event queue hands a posted event to the UI thread under a lock inside
+// Qt; with an uninstrumented Qt the thread sanitizer cannot see that hand-over
+// and would take the event's fields for racing. Posting publishes through this
+// counter (release) and every receiver reads it (acquire) before looking at an
+// event, which states the same ordering in code the sanitizer does see.
+inline std::atomic<unsigned>& PostedMessageFence()
+{
+    static std::atomic<unsigned> fence{0};
+    return fence;
+}
+inline void ReceivePostedMessages() { (void)PostedMessageFence().load(std::memory_order_acquire); }
+
 // One window message. A text travelling with it is owned by the event, so a
 // worker's buffer never has to outlive the post.
 class CWindowMessage : public QEvent {
 public:
     CWindowMessage(int message, uintptr_t wParam, intptr_t lParam, QString text = {})
         : QEvent(static_cast<QEvent::Type>(message)), wParam(wParam), lParam(lParam), text(std::move(text)) {}
+    ~CWindowMessage() override { ReceivePostedMessages(); }
 
     int Message() const { return static_cast<int>(type()); }
 
@@ -43,7 +57,10 @@ public:
 // Any thread. A null target drops the message (a window that does not exist).
 inline void PostMessage(QObject* target, int message, uintptr_t wParam = 0, intptr_t lParam = 0, QString text = {})
 {
-    if (target) QCoreApplication::postEvent(target, new CWindowMessage(message, wParam, lParam, std::move(text)));
+    if (!target) return;
+    auto* event = new CWindowMessage(message, wParam, lParam, std::move(text));
+    PostedMessageFence().fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(target, event);
 }
 
 // UI thread only: handled before this returns; gives the receiver's result.

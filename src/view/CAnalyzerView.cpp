@@ -120,6 +120,7 @@ void CAnalyzerView::OnTimer(int id)
 
 bool CAnalyzerView::event(QEvent* e)
 {
+    ReceivePostedMessages();
     const int type = static_cast<int>(e->type());
     if (type < WM_SET_PANE_TEXT || type > WM_VSCROLL_BOTTOM) return QAbstractScrollArea::event(e);
     auto* msg = static_cast<CWindowMessage*>(e);
