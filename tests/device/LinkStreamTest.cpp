@@ -177,8 +177,10 @@ TEST(LinkLost, FailingWaitIsReportedOnceAndReadingGoesOn)
     EXPECT_EQ(s.link.pollFailures.load(), 0);
     EXPECT_EQ(s.messages.Texts(), QStringList{QStringLiteral("WaitForMultipleObjects(Reader)!\n")});
     EXPECT_EQ(s.recorder.LostCalls(), 0);
-    // A new streak of failures is a new fault, reported again.
+    // A new streak of failures is a new fault, reported again. (The streak
+    // starts once the wait in progress ends.)
     s.link.pollFailures = 3;
+    ASSERT_TRUE(s.messages.WaitFor(2));
     ASSERT_TRUE(s.transport.Send(Pattern(6, 10)));
     ASSERT_TRUE(s.recorder.WaitForBlocks(2));
     EXPECT_EQ(s.messages.Texts().size(), 2);

@@ -257,6 +257,16 @@ int CountThreads(const std::string& name)
     return n;
 }
 
+bool WaitForThreadCount(const std::string& name, int n, int timeoutMs)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (CountThreads(name) != n) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
 std::vector<uint8_t> Pattern(std::size_t n, uint8_t seed)
 {
     std::vector<uint8_t> v(n);

@@ -153,6 +153,8 @@ protected:
 // Names of this process's threads (from /proc), to see that link threads end.
 std::vector<std::string> ThreadNames();
 int CountThreads(const std::string& name);
+// Waits (bounded) until exactly n threads carry the name.
+bool WaitForThreadCount(const std::string& name, int n, int timeoutMs = 3000);
 
 // A block of n bytes whose contents tell it apart: byte i is (seed + i).
 std::vector<uint8_t> Pattern(std::size_t n, uint8_t seed);

@@ -1,5 +1,6 @@
 #include "Scenarios.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -407,17 +408,23 @@ void Generator::Refill()
     stretchEnd = b.End() > stretchEnd ? b.End() : stretchEnd + 1000000ull;
 }
 
-void Generator::Until(uint64_t until, std::vector<uint8_t>& out)
+bool Generator::Until(uint64_t until, std::vector<uint8_t>& out, std::size_t maxBytes)
 {
+    const std::size_t limit = out.size() + std::min(maxBytes, SIZE_MAX - out.size());
+    std::vector<uint8_t> one;
+    bool complete = true;
     for (;;) {
         if (pending.empty()) {
-            if (stretchEnd > until) return;
+            if (stretchEnd > until) return complete;
             Refill();
             continue;
         }
         const Event& e = pending.front();
-        if (e.t > until) return;
-        emitter.Emit(e, format, out);
+        if (e.t > until) return complete;
+        one.clear();
+        emitter.Emit(e, format, one);
+        if (out.size() + one.size() <= limit) out.insert(out.end(), one.begin(), one.end());
+        else complete = false;
         pending.pop_front();
     }
 }

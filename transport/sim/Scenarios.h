@@ -49,8 +49,9 @@ public:
     Generator(ScenarioKind kind, uint64_t seed, uint32_t rate, const LineFormat& format);
 
     // Appends every record due at or before `until` (nanoseconds since the
-    // start) to out, in order.
-    void Until(uint64_t until, std::vector<uint8_t>& out);
+    // start) to out, in order, but at most `maxBytes` bytes: records beyond
+    // are dropped as a full FIFO drops them. False when something was dropped.
+    bool Until(uint64_t until, std::vector<uint8_t>& out, std::size_t maxBytes = SIZE_MAX);
 
 private:
     void Refill();

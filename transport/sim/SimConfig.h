@@ -7,14 +7,12 @@
 // Environment variables KS_SIM_SCENARIO, KS_SIM_SEED and KS_SIM_RATE override
 // the file. Both are read again at every start request.
 #include "Scenarios.h"
+#include "SimControlFiles.h"
 
 #include <cstdint>
 #include <string>
 
 namespace sim {
-
-inline constexpr const char* kConfigFileName = "ks-sim-probe.conf";
-inline constexpr const char* kUnpluggedFileName = "ks-sim-probe.unplugged";
 
 struct SimSettings {
     ScenarioKind scenario = ScenarioKind::Modem;

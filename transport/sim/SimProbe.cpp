@@ -163,14 +163,14 @@ private:
 
     void Produce(Clock::time_point now)
     {
-        if (!generator) return;
+        // `now` may predate a start that came in while the worker waited for
+        // the lock: nothing is due yet then.
+        if (!generator || now <= started) return;
         const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - started).count();
-        const std::size_t before = out.size();
-        generator->Until(static_cast<uint64_t>(elapsed), out);
-        if (out.size() - outPos > kHoldLimit) {
-            out.resize(before); // the probe's FIFO is full: these records are lost
-            ++overflows;
-        }
+        const std::size_t held = out.size() - outPos;
+        const std::size_t room = held < kHoldLimit ? kHoldLimit - held : 0;
+        // Beyond the room the probe's FIFO is full: those records are lost.
+        if (!generator->Until(static_cast<uint64_t>(elapsed), out, room)) ++overflows;
     }
 
     void Flush()
@@ -222,6 +222,7 @@ private:
                 lock.unlock();
                 const bool pulled = sim::IsUnplugged(dir);
                 lock.lock();
+                now = Clock::now();
                 nextPlugCheck = now + kPlugCheckPeriod;
                 if (pulled && alive) Unplug();
                 if (quit) break;
