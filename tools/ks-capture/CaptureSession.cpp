@@ -1,0 +1,163 @@
+#include "CaptureSession.h"
+
+#include "CCommSetting.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+int64_t MonotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+uint32_t Now32() { return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu); }
+
+} // namespace
+
+CaptureSession::CaptureSession(const CaptureOptions& o) : options(o)
+{
+    mode.Data = o.data ? 1 : 0;
+    mode.Status = o.status ? 1 : 0;
+    mode.Stamp = o.stamp ? 1 : 0;
+    // Layout only decides where lines break, never what is stored.
+    mode.cxLine = 770;
+    mode.cxChar = 8;
+    mode.cyChar = 16;
+}
+
+CaptureSession::~CaptureSession() { link.Close(); }
+
+void CaptureSession::OnData(const uint8_t* data, uint32_t count, void* user)
+{
+    auto* self = static_cast<CaptureSession*>(user);
+    if (count == 0) {
+        ++self->emptyCalls;
+        return;
+    }
+    self->lastDataNs = MonotonicNs();
+    if (count < 2) return; // carries no record; nothing is trimmed here
+    CStoreGuard guard(self->storeLock);
+    self->lines.AddLiveBlock(data, count, Now32(), self->mode);
+}
+
+void CaptureSession::OnLost(const uint8_t*, uint32_t, void* user)
+{
+    static_cast<CaptureSession*>(user)->lost = true;
+}
+
+int CaptureSession::Run(const sigset_t& stopSignals)
+{
+    // Find out now, not after an hour of recording, that the file cannot be
+    // written.
+    if (std::FILE* f = std::fopen(options.output.c_str(), "wb")) {
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "ks-capture: cannot write %s: %s\n", options.output.c_str(), std::strerror(errno));
+        return kFailed;
+    }
+
+    link.SetCallbacks(&CaptureSession::OnData, &CaptureSession::OnLost, this);
+    if (!link.Open()) {
+        std::fprintf(stderr, "Open Device Failed!\n");
+        std::remove(options.output.c_str());
+        return kFailed;
+    }
+    char firmware[65] = {};
+    if (link.ReadFirmwareVersion(3, firmware, 64) > 0) std::fprintf(stderr, "%s\n", firmware);
+
+    // The parameter block exactly as the program sends it: the status bit is
+    // forced on so that the probe always reports the control lines.
+    CCommSetting comm{std::string()};
+    comm.Baudrate = options.baudIndex;
+    comm.Databit = options.databit;
+    comm.Parity = options.parity;
+    comm.Stopbit = options.stopbit;
+    uint8_t block[8] = {};
+    comm.FillParameterBlock(block);
+    const int32_t status = mode.Status;
+    mode.Status = 1;
+    block[4] = mode.GetOptionBits();
+    mode.Status = status;
+    if (link.SetParameters(block, 8) == 0) std::fprintf(stderr, "ks-capture: the probe refused the line parameters\n");
+    std::fprintf(stderr, "%s\n", FormatLineParameters(comm.PackLineParameters()).c_str());
+
+    {
+        CStoreGuard guard(storeLock);
+        if (mode.DateTime) lines.AddStartStopTime(std::time(nullptr), mode);
+    }
+    if (!link.RequestStart()) {
+        std::fprintf(stderr, "ks-capture: the probe did not start\n");
+        link.Close();
+        std::remove(options.output.c_str());
+        return kFailed;
+    }
+    if (options.seconds > 0) std::fprintf(stderr, "Capturing for %d s to %s\n", options.seconds, options.output.c_str());
+    else std::fprintf(stderr, "Capturing to %s; Ctrl+C stops\n", options.output.c_str());
+
+    WaitForEnd(stopSignals);
+    if (!lost) {
+        link.RequestStop();
+        WaitUntilQuiet();
+    }
+    // Close ends both threads; the dispatch thread hands over every block the
+    // reader had queued before it returns.
+    link.Close();
+    if (mode.DateTime) lines.AddStartStopTime(std::time(nullptr), mode);
+
+    if (!Save()) {
+        std::fprintf(stderr, "ks-capture: cannot write %s: %s\n", options.output.c_str(), std::strerror(errno));
+        return kFailed;
+    }
+    const Counters& c = lines.GetCounters();
+    std::fprintf(stderr, "Saved %s: %d lines, TXD:%u RXD:%u ERR:%u\n", options.output.c_str(), lines.GetLineCount(),
+                 c[CNT_TXD], c[CNT_RXD], c[CNT_ERR]);
+    if (lost) {
+        std::fprintf(stderr, "ks-capture: the probe was lost during the capture; what arrived is saved\n");
+        return kProbeLost;
+    }
+    return kSaved;
+}
+
+void CaptureSession::WaitForEnd(const sigset_t& stopSignals)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::seconds(options.seconds);
+    for (;;) {
+        if (lost) return;
+        if (options.seconds > 0 && std::chrono::steady_clock::now() >= end) return;
+        const timespec tick{0, 50 * 1000 * 1000};
+        const int sig = ::sigtimedwait(&stopSignals, nullptr, &tick);
+        if (sig > 0) {
+            std::fprintf(stderr, "Stopping (%s)\n", strsignal(sig));
+            return;
+        }
+    }
+}
+
+void CaptureSession::WaitUntilQuiet()
+{
+    // What the probe saw before the stop is on its way through the pipe: wait
+    // until the link has gone quiet (two idle passes and 50 ms without data),
+    // at most two seconds.
+    const int64_t stopped = MonotonicNs();
+    const uint64_t emptiesAtStop = emptyCalls;
+    const int64_t limit = stopped + 2'000'000'000;
+    for (;;) {
+        const int64_t now = MonotonicNs();
+        if (now >= limit || lost) return;
+        if (emptyCalls >= emptiesAtStop + 2 && now - lastDataNs >= 50'000'000 && now - stopped >= 50'000'000) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool CaptureSession::Save()
+{
+    errno = 0;
+    return mode.WriteHeader(options.output) && lines.SaveCaptureBody(options.output);
+}

@@ -1,0 +1,40 @@
+// ks-capture: records from the probe into a ".ksf" capture file without the
+// window, through the same device link and line store as the program.
+#include "CaptureOptions.h"
+#include "CaptureSession.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+#include <pthread.h>
+#include <signal.h>
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(CaptureUsage(), stdout);
+            return 0;
+        }
+    }
+    // Stop signals are taken synchronously by the main thread; blocking them
+    // before any thread starts keeps every other thread out of their way.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv); // the program directory, where the transport lives
+    CaptureOptions options;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "ks-capture: %s\n%s", error.c_str(), CaptureUsage());
+        return 2;
+    }
+    CaptureSession session(options);
+    return session.Run(stopSignals);
+}
