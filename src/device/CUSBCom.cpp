@@ -133,10 +133,7 @@ bool CUSBCom::Open()
     // during the open) must not have its "ended" undone afterwards, or the
     // dispatch thread would never stop by itself.
     threadsRun = true;
-    {
-        std::lock_guard<std::mutex> guard(endLock);
-        ++threadsAlive;
-    }
+    ++threadsAlive;
     if (!StartThread(ThreadRole::Reader, m_hReader, &CUSBCom::ReaderMain)) {
         ThreadEnded();
         threadsRun = false;
@@ -145,10 +142,7 @@ bool CUSBCom::Open()
         return false;
     }
 
-    {
-        std::lock_guard<std::mutex> guard(endLock);
-        ++threadsAlive;
-    }
+    ++threadsAlive;
     if (!StartThread(ThreadRole::Dispatch, m_hDraw, &CUSBCom::DispatchMain)) {
         ThreadEnded();
         Report(kMsgCreateDispatch);
@@ -271,25 +265,20 @@ void CUSBCom::ClearExit()
     }
 }
 
-void CUSBCom::ThreadEnded()
-{
-    std::lock_guard<std::mutex> guard(endLock);
-    --threadsAlive;
-    threadEnded.notify_all();
-}
+void CUSBCom::ThreadEnded() { --threadsAlive; }
 
 void CUSBCom::WaitForThreads()
 {
-    {
-        std::unique_lock<std::mutex> guard(endLock);
-        if (!threadEnded.wait_for(guard, std::chrono::milliseconds(kCloseWaitMs),
-                                  [this] { return threadsAlive == 0; })) {
-            // Both threads see the exit request within one bounded wait, so
-            // only a data or lost callback that does not return keeps them.
-            // Nothing is killed: say so and wait for it.
-            ks::OutputDebugString(QStringLiteral("Device link threads did not end within %1 ms; waiting")
-                                      .arg(kCloseWaitMs));
-        }
+    // Both threads see the exit request within one bounded wait of their own
+    // (500 ms at most), so this normally returns within a few milliseconds.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCloseWaitMs);
+    while (threadsAlive > 0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (threadsAlive > 0) {
+        // Only a data or lost callback that does not return can keep them.
+        // Nothing is killed: say so and wait for it.
+        ks::OutputDebugString(QStringLiteral("Device link threads did not end within %1 ms; waiting")
+                                  .arg(kCloseWaitMs));
     }
     if (m_hReader.joinable()) m_hReader.join();
     if (m_hDraw.joinable()) m_hDraw.join();

@@ -6,7 +6,6 @@
 // calls it once with (nullptr, 0) whenever the queue has run dry. Vendor
 // requests (start, stop, set parameters, firmware version) go through here.
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -114,8 +113,6 @@ private:
     std::atomic<bool> opened{false};
 
     std::mutex linkLock;                   // readQueue, bufferPool, in-use flags
-    std::mutex endLock;                    // the two flags below
-    std::condition_variable threadEnded;
-    int threadsAlive = 0;
+    std::atomic<int> threadsAlive{0};      // link threads started and not yet ended
     std::string libraryPath;
 };

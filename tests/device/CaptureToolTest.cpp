@@ -5,8 +5,7 @@
 #include "CLines.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
+#include "ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -23,33 +22,17 @@ struct ToolRun {
 
 // Starts ks-capture from `programDir`; `whileRunning` is called once it says
 // it is capturing. Every wait is bounded.
-ToolRun RunCapture(const std::string& programDir, const QStringList& args, const std::function<void(QProcess&)>& whileRunning = {})
+ToolRun RunCapture(const std::string& programDir, const QStringList& args,
+                   const std::function<void(ChildProcess&)>& whileRunning = {})
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KS_SIM_SCENARIO"), QStringLiteral("full"));
-    p.setProcessEnvironment(env);
-    p.start(QString::fromStdString(programDir + "/ks-capture"), args);
+    std::vector<std::string> argv;
+    for (const QString& a : args) argv.push_back(a.toStdString());
+    ChildProcess child;
     ToolRun r;
-    if (!p.waitForStarted(10000)) return r;
-    if (whileRunning) {
-        QString seen;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!seen.contains(QStringLiteral("Capturing")) && std::chrono::steady_clock::now() < until &&
-               p.state() == QProcess::Running) {
-            p.waitForReadyRead(100);
-            seen += QString::fromLocal8Bit(p.readAllStandardError());
-        }
-        r.errors = seen;
-        if (seen.contains(QStringLiteral("Capturing"))) whileRunning(p);
-    }
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(5000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.errors += QString::fromLocal8Bit(p.readAllStandardError());
+    if (!child.Start(programDir + "/ks-capture", argv, {{"KS_SIM_SCENARIO", "full"}})) return r;
+    if (whileRunning && child.WaitForError("Capturing")) whileRunning(child);
+    r.exitCode = child.Finish();
+    r.errors = QString::fromStdString(child.Errors());
     return r;
 }
 
@@ -116,9 +99,9 @@ TEST(CaptureTool, InterruptStopsTheProbeAndSavesWhatArrived)
                              {QStringLiteral("--output"), QString::fromStdString(file), QStringLiteral("--baud"), QStringLiteral("115200"),
                               QStringLiteral("--data"), QStringLiteral("8"), QStringLiteral("--parity"), QStringLiteral("even"),
                               QStringLiteral("--stop"), QStringLiteral("2")},
-                             [](QProcess& p) {
+                             [](ChildProcess& p) {
                                  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                                 ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+                                 p.Signal(SIGINT);
                              });
     ASSERT_EQ(r.exitCode, 0) << r.errors.toStdString();
     EXPECT_TRUE(r.errors.contains(QStringLiteral("COM: 115200-8-E-2"))) << r.errors.toStdString();
@@ -160,7 +143,7 @@ TEST(CaptureTool, ProbeLostMidCaptureStillSavesEverythingReceived)
     const std::string file = program.Path("lost.ksf");
     const ToolRun r = RunCapture(program.Root(), {QStringLiteral("--output"), QString::fromStdString(file), QStringLiteral("--baud"),
                                               QStringLiteral("230400")},
-                             [&](QProcess&) {
+                             [&](ChildProcess&) {
                                  std::this_thread::sleep_for(std::chrono::milliseconds(300));
                                  WriteFileText(program.Path("ks-sim-probe.unplugged"), "");
                              });

@@ -64,7 +64,6 @@ ks::MessageResult CapturedMessages::Show(const QString& text, ks::MessageButtons
 {
     std::lock_guard<std::mutex> lock(mutex);
     texts << text;
-    changed.notify_all();
     return ks::MessageResult::Ok;
 }
 
@@ -74,10 +73,27 @@ QStringList CapturedMessages::Texts()
     return texts;
 }
 
+namespace {
+
+// Polls pred under the lock every millisecond until it holds or time is up.
+template <typename Pred> bool PollUnder(std::mutex& mutex, Pred pred, int timeoutMs)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (pred()) return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+} // namespace
+
 bool CapturedMessages::WaitFor(int n, int timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return texts.size() >= n; });
+    return PollUnder(mutex, [&] { return texts.size() >= n; }, timeoutMs);
 }
 
 // --- recorder -----------------------------------------------------------------
@@ -89,16 +105,18 @@ void LinkRecorder::Data(const uint8_t* data, uint32_t count, void* user)
     self->dataThread = std::this_thread::get_id();
     if (data == nullptr && count == 0) {
         self->calls.push_back(Call{true, {}, nullptr});
-        self->changed.notify_all();
         return;
     }
     self->calls.push_back(Call{false, std::vector<uint8_t>(data, data + count), data});
     ++self->blocks;
-    self->changed.notify_all();
     if (self->gateClosed) {
         self->blockedAtGate = true;
-        self->changed.notify_all();
-        self->changed.wait_for(lock, std::chrono::seconds(10), [self] { return !self->gateClosed; });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (self->gateClosed && std::chrono::steady_clock::now() < until) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            lock.lock();
+        }
         self->blockedAtGate = false;
     }
     auto hook = self->blockHook;
@@ -114,7 +132,6 @@ void LinkRecorder::Lost(const uint8_t* data, uint32_t count, void* user)
     self->lostData = data;
     self->lostCount = count;
     self->lostThread = std::this_thread::get_id();
-    self->changed.notify_all();
 }
 
 void LinkRecorder::CloseGate()
@@ -127,13 +144,11 @@ void LinkRecorder::OpenGate()
 {
     std::lock_guard<std::mutex> lock(mutex);
     gateClosed = false;
-    changed.notify_all();
 }
 
 template <typename Pred> bool LinkRecorder::Wait(Pred pred, int timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), pred);
+    return PollUnder(mutex, pred, timeoutMs);
 }
 
 bool LinkRecorder::WaitForBlocks(std::size_t n, int timeoutMs)

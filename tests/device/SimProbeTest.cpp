@@ -4,7 +4,7 @@
 #include "ProbeTransport.h"
 #include "support/TempDir.h"
 
-#include <QProcess>
+#include "ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -369,8 +369,7 @@ TEST(SimProbe, PulledDuringACaptureAndPluggedAgain)
         ASSERT_EQ(link.RequestStart(), 1);
         ASSERT_TRUE(recorder.WaitForBlocks(3));
         // Half the cycles go through the command a user would type.
-        if (cycle % 2) ASSERT_EQ(QProcess::execute(QString::fromStdString(probeTool),
-                                                    {QStringLiteral("--dir"), QString::fromStdString(dir.Root()), QStringLiteral("pull")}), 0);
+        if (cycle % 2) ASSERT_EQ(RunToEnd(probeTool, {"--dir", dir.Root(), "pull"}), 0);
         else dir.Pull();
         ASSERT_TRUE(recorder.WaitForLost());
         ASSERT_TRUE(recorder.WaitForEmptyAfterBlocks(recorder.Blocks().size()));
@@ -385,13 +384,12 @@ TEST(SimProbe, PulledDuringACaptureAndPluggedAgain)
         second.SetLibraryPath(dir.Library());
         EXPECT_FALSE(second.Open()) << "pulled out";
         second.Close();
-        if (cycle % 2) ASSERT_EQ(QProcess::execute(QString::fromStdString(probeTool),
-                                                    {QStringLiteral("--dir"), QString::fromStdString(dir.Root()), QStringLiteral("plug")}), 0);
+        if (cycle % 2) ASSERT_EQ(RunToEnd(probeTool, {"--dir", dir.Root(), "plug"}), 0);
         else dir.Plug();
         EXPECT_TRUE(messages.Texts().isEmpty());
     }
+    LinkRecorder recorder; // outlives the link that calls it
     CUSBCom link;
-    LinkRecorder recorder;
     recorder.Attach(link);
     link.SetLibraryPath(dir.Library());
     EXPECT_TRUE(link.Open()) << "plugged in again";

@@ -4,10 +4,10 @@
 // them into a pipe whose read end the program polls.
 #include "ProbeTransport.h"
 #include "SimConfig.h"
+#include "SimWake.h"
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -115,7 +115,7 @@ public:
             generator = std::make_unique<sim::Generator>(s.scenario, s.seed, s.rate, format);
             started = Clock::now();
             streaming = true;
-            wake.notify_all();
+            wake.NotifyAll();
             return 1;
         }
         case KS_PROBE_REQUEST_STOP:
@@ -144,7 +144,7 @@ private:
     void StopWorker(std::unique_lock<std::mutex>& lock)
     {
         quit = true;
-        wake.notify_all();
+        wake.NotifyAll();
         if (worker.joinable()) {
             std::thread t = std::move(worker);
             lock.unlock();
@@ -230,12 +230,12 @@ private:
             if (alive && streaming) Produce(now);
             if (alive) Flush();
             const auto period = (alive && (streaming || !out.empty())) ? kWritePeriod : kPlugCheckPeriod;
-            wake.wait_until(lock, std::min(now + period, nextPlugCheck));
+            wake.WaitUntil(lock, std::min(now + period, nextPlugCheck));
         }
     }
 
     std::mutex mutex;
-    std::condition_variable wake;
+    sim::Wake wake;
     std::string directory;
     int handle = 0;
     int nextHandle = kFirstHandle;
