@@ -1,7 +1,8 @@
 #pragma once
 // Runs one of the built tools as a child process with plain fork and exec.
-// (QProcess spawns in a way the thread sanitizer cannot follow, which spoils
-// every later report of the test process.) Every wait is bounded.
+// (After QProcess had started children, the thread sanitizer reported races
+// all over the rest of the test process, so the tests spawn this way.) Every
+// wait is bounded.
 #include <functional>
 #include <map>
 #include <string>

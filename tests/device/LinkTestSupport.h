@@ -80,9 +80,8 @@ private:
     QStringList texts;
 };
 
-// Everything the link hands to its callbacks, in order. Waits poll rather
-// than use timed condition waits, which this toolchain's thread sanitizer
-// does not follow.
+// Everything the link hands to its callbacks, in order. Waits poll under the
+// lock, bounded, so that a failing test never hangs.
 class LinkRecorder {
 public:
     struct Call {

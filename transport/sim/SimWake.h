@@ -1,8 +1,6 @@
 #pragma once
 // A condition to wake the probe's worker early, timed on the monotonic clock
-// through pthread_cond_timedwait. (std::condition_variable's timed waits go
-// through pthread_cond_clockwait, which the thread sanitizer of this
-// toolchain does not follow, so every wake-up would be reported as a race.)
+// (a change of the wall clock neither stretches nor cuts a wait short).
 #include <chrono>
 #include <mutex>
 
