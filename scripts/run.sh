@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the program (scripts/build.sh) and starts it with the simulated probe
+# Installs what is needed, builds the program (scripts/build.sh) and starts it with the simulated probe
 # beside it. Extra arguments go to the program (e.g. a capture file to open).
 # The probe's traffic is chosen with KS_SIM_SCENARIO (modem, modbus, random,
 # full); see docs/simulated-probe.md.
@@ -17,6 +17,7 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}
   exit 1
 fi
 
+"$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 if [[ ! -f "$build/bin/libCorvane.so" ]]; then
   echo "run.sh: the simulated probe ($build/bin/libCorvane.so) was not built." >&2
