@@ -6,8 +6,14 @@
 #include "WindowMessages.h"
 #include "CAnalyzerView.h"
 
+#include "CCommDlg.h"
+#include "CDisplayDlg.h"
+#include "CPendingFile.h"
+
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -37,6 +43,21 @@ private:
 };
 
 uint32_t NowSeconds() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+QString WriteFailedText() { return QStringLiteral("Write file failed!"); }
+
+// The document type's filter, "Kestrane files (*.ksf)", from its type string.
+QString DocumentFilter()
+{
+    const QStringList parts = OwnString(100).split(u'\n');
+    return QStringLiteral("%1 (*%2)").arg(parts.value(3).section(u' ', 0, -2), parts.value(4));
+}
+
+QString DefaultExtension()
+{
+    const QString ext = OwnString(100).split(u'\n').value(4);
+    return ext.isEmpty() ? QStringLiteral(".ksf") : ext;
+}
 
 } // namespace
 
@@ -77,10 +98,14 @@ CAnalyzerDoc::CAnalyzerDoc(std::string path)
     }, [this](CCmdUI& ui) { ui.Enable(!running); ui.SetCheck(displayMode.DateTime != 0); });
     // The indicator area repaints whenever the toolbar is refreshed.
     OnUpdate(ID_INDICATORS, [this](CCmdUI&) { PaintLineIndicators(); });
-    // Commands whose dialogs and file writers are not part of this program
-    // yet: listed so that they stay disabled, never pretending to work.
-    for (int id : {ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_BUFFER_SETUP, ID_FILE_SAVE, ID_FILE_SAVE_AS})
-        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(false); });
+    OnCommand(ID_COM_SETTINGS, [this] { OnCommSettings(); }, [this](CCmdUI& ui) { ui.Enable(!running); });
+    OnCommand(ID_DISPLAY_SETTINGS, [this] { OnDisplaySettings(); });
+    OnCommand(ID_APPLY_DISPLAY, [this] { AfterDisplaySettings(false); });
+    OnCommand(ID_FILE_SAVE, [this] { OnFileSave(); }, [this](CCmdUI& ui) { ui.Enable(!running); });
+    OnCommand(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CCmdUI& ui) { ui.Enable(!running); });
+    // The buffer dialog is not part of this program yet: listed so that it
+    // stays disabled, never pretending to work.
+    OnUpdate(ID_BUFFER_SETUP, [](CCmdUI& ui) { ui.Enable(false); });
 }
 
 CAnalyzerDoc::~CAnalyzerDoc()
@@ -399,7 +424,9 @@ void CAnalyzerDoc::OnNewDocument()
     {
         CStoreGuard guard(StoreLock());
         lineStore.Clear();
+        lineStore.SetModified(false);
     }
+    modified = false;
     WaitCursor wait;
     longSaveActive = false;
     stampAccumulator = 0;
@@ -438,6 +465,7 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
         }
         ok = header && lineStore.OpenCaptureBody(path, displayMode);
         if (ok) lineStore.SetModified(false);
+        modified = false;
     }
     if (ok) {
         SetTitleFromPath(path);
@@ -461,6 +489,168 @@ void CAnalyzerDoc::SetTitleFromPath(const std::string& path)
 
 QString CAnalyzerDoc::Title() const
 {
-    if (pathName.empty()) return QStringLiteral("Untitled");
+    if (pathName.empty()) return LoadLocalString(61443);
     return QFileInfo(QString::fromStdString(pathName)).fileName();
+}
+
+// --- Settings dialogs -------------------------------------------------------------
+
+int CAnalyzerDoc::RunDialog(QDialog& dialog) { return runDialog ? runDialog(dialog) : dialog.exec(); }
+
+void CAnalyzerDoc::OnCommSettings()
+{
+    // The probe takes new parameters only while it is not capturing.
+    if (running) return;
+    CCommDlg dialog(commSetting, view);
+    if (RunDialog(dialog) != QDialog::Accepted) return;
+    dialog.CopyTo(commSetting);
+    ApplyCommSettings();
+}
+
+void CAnalyzerDoc::OnDisplaySettings()
+{
+    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+    // During a capture the dialog offers only what may change while data
+    // arrives (colours and drawing); it stays that way while it is open.
+    CDisplayDlg dialog(!running, nullptr, view);
+    dialog.CopyFromMode(displayMode);
+    // Apply stores the settings at once and is the command 158; the dispatch
+    // thread reads them, hence the lock.
+    QObject::connect(&dialog, &CDisplayDlg::applyRequested, this, [this, &dialog](const CDisplayMode&) {
+        {
+            CStoreGuard guard(StoreLock());
+            dialog.CopyToMode(displayMode);
+        }
+        ExecuteCommand(ID_APPLY_DISPLAY);
+    });
+    if (RunDialog(dialog) != QDialog::Accepted) return;
+    {
+        CStoreGuard guard(StoreLock());
+        dialog.CopyToMode(displayMode);
+    }
+    AfterDisplaySettings(true);
+}
+
+void CAnalyzerDoc::AfterDisplaySettings(bool recreatePens)
+{
+    if (recreatePens && view) view->RecreatePens(1);
+    ApplyCommSettings();
+    if (view) {
+        // The blink says "capturing without drawing"; a stopped capture has
+        // nothing to blink about (Stop ends it too).
+        if (displayMode.NoDisplay && running) view->SetTimer(CAnalyzerView::TIMER_BLINK, 800);
+        else view->KillTimer(CAnalyzerView::TIMER_BLINK);
+    }
+    PostMessage(view, WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
+    SendMessage(view, WM_SET_MARKS, 0, 0);
+    if (view) view->Invalidate();
+}
+
+// --- Save ----------------------------------------------------------------------------
+
+bool CAnalyzerDoc::OnSaveDocument(const std::string& path)
+{
+    // Old files are read, never written.
+    if (!QString::fromLocal8Bit(path.c_str()).endsWith(QStringLiteral("ksf"), Qt::CaseInsensitive)) {
+        PostPane(292);
+        ks::Messages().Show(LoadLocalString(292), ks::MessageButtons::Ok);
+        return false;
+    }
+    WaitCursor wait;
+    OnAnalyzerStop();
+    std::string header;
+    displayMode.BuildHeader(header);
+    // Written beside the target and moved over it only when complete: a full
+    // disk or a lost medium half-way leaves the earlier file as it was.
+    CPendingFile file(path);
+    bool ok = file.Create(header);
+    if (ok) {
+        CStoreGuard guard(StoreLock());
+        ok = lineStore.SaveCaptureBody(file.TempPath());
+    }
+    if (ok) ok = file.Commit();
+    if (!ok) {
+        ks::Messages().Show(WriteFailedText(), ks::MessageButtons::Ok);
+        return false;
+    }
+    {
+        CStoreGuard guard(StoreLock());
+        lineStore.SetModified(false);
+    }
+    modified = false;
+    return true;
+}
+
+QString CAnalyzerDoc::ProposedSaveName(const std::string& path, const QString& title)
+{
+    QString name = QString::fromLocal8Bit(path.c_str());
+    if (name.endsWith(QStringLiteral(".df"), Qt::CaseInsensitive)) name.chop(3);
+    if (!name.isEmpty()) return name;
+    name = title;
+    for (int i = 0; i < name.size(); ++i) {
+        if (QStringLiteral(" #%;/\\").contains(name[i])) {
+            name.truncate(i);
+            break;
+        }
+    }
+    return name + DefaultExtension();
+}
+
+bool CAnalyzerDoc::SaveAs(const QString& proposed)
+{
+    QString chosen;
+    if (chooseSaveFile) {
+        chosen = chooseSaveFile(proposed);
+    } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QFileDialog dialog(view, LoadLocalString(61441), proposed, DocumentFilter());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(DefaultExtension().mid(1));
+        dialog.selectFile(proposed);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) chosen = dialog.selectedFiles().first();
+    }
+    if (chosen.isEmpty()) return false;
+    // A failed save leaves the chosen file as it was, so there is nothing to
+    // delete (an existing file of that name is not ours to remove).
+    if (!OnSaveDocument(chosen.toLocal8Bit().toStdString())) return false;
+    SetTitleFromPath(chosen.toLocal8Bit().toStdString());
+    if (onSavedAs) onSavedAs(chosen);
+    return true;
+}
+
+bool CAnalyzerDoc::OnFileSaveAs() { return SaveAs(ProposedSaveName(pathName, Title())); }
+
+bool CAnalyzerDoc::OnFileSave()
+{
+    if (!pathName.empty()) {
+        const QFileInfo info(QString::fromLocal8Bit(pathName.c_str()));
+        // A read-only file is saved under another name.
+        if (!info.exists() || info.isWritable()) return OnSaveDocument(pathName);
+        return SaveAs(ProposedSaveName(pathName, Title()));
+    }
+    return SaveAs(ProposedSaveName({}, Title()));
+}
+
+bool CAnalyzerDoc::SaveModified()
+{
+    {
+        CStoreGuard guard(StoreLock());
+        modified = lineStore.IsModified();
+    }
+    if (!modified) return true;
+    QString name = pathName.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(pathName.c_str())).fileName();
+    if (name.isEmpty()) name = Title();
+    if (name.isEmpty()) name = LoadLocalString(61443);
+    QString text = LoadLocalString(321);
+    text.replace(QStringLiteral("%s"), name);
+    switch (ks::Messages().Show(text, ks::MessageButtons::YesNoCancel)) {
+    case ks::MessageResult::Cancel:
+        return false;
+    case ks::MessageResult::Yes:
+        OnAnalyzerStop();
+        if (view) view->Invalidate();
+        return OnFileSave();
+    default:
+        return true;
+    }
 }

@@ -27,6 +27,7 @@
 #include <string>
 
 class CAnalyzerView;
+class QDialog;
 
 class CAnalyzerDoc : public QObject, public CCmdTarget {
 public:
@@ -76,6 +77,34 @@ public:
     // Before the frame closes: the capture is stopped.
     bool CanCloseFrame();
 
+    // Files. OnSaveDocument writes a ".ksf" file through a temporary file in
+    // the same folder that replaces the target only once it is complete, so a
+    // failed save leaves an earlier file as it was.
+    bool OnSaveDocument(const std::string& path);
+    bool OnFileSave();
+    bool OnFileSaveAs();
+    // Asks whether to save changes; false when the user cancelled (or the
+    // save failed), so the caller must not go on.
+    bool SaveModified();
+    // The name Save As proposes for a document with `path` and `title`.
+    static QString ProposedSaveName(const std::string& path, const QString& title);
+
+    // Settings commands (223, 224 and the dialog's Apply, 158).
+    void OnCommSettings();
+    void OnDisplaySettings();
+    // The display settings changed (after OK or Apply): the probe, the timers
+    // and the view follow them.
+    void AfterDisplaySettings(bool recreatePens);
+
+    // Runs a modal dialog and returns its result; tests replace it so that
+    // nothing ever waits for a user.
+    std::function<int(QDialog&)> runDialog;
+    // Lets the user choose the name to save under, starting from `proposed`;
+    // empty when cancelled. Replaced in tests.
+    std::function<QString(const QString& proposed)> chooseSaveFile;
+    // A save under a new name succeeded (the recent-file list takes it).
+    std::function<void(const QString& path)> onSavedAs;
+
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
 
@@ -113,6 +142,8 @@ private:
     void SetDisplayOption(int32_t CDisplayMode::*field, int32_t value, bool postState, bool clearMarks);
     void PostPane(int id, intptr_t lParam = 0);
     void SetTitleFromPath(const std::string& path);
+    int RunDialog(QDialog& dialog);
+    bool SaveAs(const QString& proposed);
 
     std::string settingsPath;
     std::atomic<bool> running{false};
@@ -129,6 +160,7 @@ private:
     std::atomic<bool> burstEndPending{false};
     std::atomic<bool> indicatorPaintPending{false};
     bool openingFile = false;
+    bool modified = false;
     uint32_t stampAccumulator = 0;
 
     CAnalyzerView* view = nullptr;

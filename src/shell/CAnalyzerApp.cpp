@@ -27,7 +27,9 @@ CAnalyzerApp::CAnalyzerApp() : CAnalyzerApp(Options{}) {}
 CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
 {
     OnCommand(ID_APP_ABOUT, [this] { ShowAboutBox(); });
-    OnCommand(ID_FILE_NEW, [this] { doc->OnNewDocument(); });
+    OnCommand(ID_FILE_NEW, [this] {
+        if (doc->SaveModified()) doc->OnNewDocument();
+    });
     OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
 }
 
@@ -80,6 +82,7 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     frame = new CMainFrame(doc.get(), view);
     frame->SetApplicationTarget(this);
     frame->openFile = [this](const QString& path) { OpenDocumentFile(path); };
+    doc->onSavedAs = [this](const QString& path) { AddRecentFile(path); };
     frame->UpdateRecentFiles(RecentFiles());
 
     // The frame takes its maximised size before the document is made, so
@@ -110,6 +113,8 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
 
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)
 {
+    // Unsaved changes are offered for saving before they are replaced.
+    if (!doc->SaveModified()) return false;
     if (!doc->OnOpenDocument(path.toStdString())) return false;
     AddRecentFile(path);
     return true;

@@ -9,6 +9,7 @@
 #include "CommandIds.h"
 #include "FirmwareText.h"
 #include "LocalStrings.h"
+#include "MessageService.h"
 #include "ToolbarImages.h"
 #include "WindowMessages.h"
 #include "CAnalyzerView.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -57,6 +59,7 @@ CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view) : doc(doc), view(
               [this](CCmdUI& ui) { ui.SetCheck(!statusBarWidget->isHidden()); });
     OnCommand(ID_HELP_FINDER, [this] { HelpTopics(); });
     OnCommand(ID_APP_EXIT, [this] { close(); });
+    OnCommand(ID_TEXT_CONVERT, [this] { StartTextConverter(); }, [this](CCmdUI& ui) { ui.Enable(!this->doc->IsRunning()); });
 
     RelabelMenu();
     UpdateTitle();
@@ -338,6 +341,14 @@ void CMainFrame::ToggleCountBar()
     UpdateCommandUI();
 }
 
+void CMainFrame::StartTextConverter()
+{
+    // The converter runs beside the program on its own; nothing waits for it.
+    const QString program = QString::fromStdString(ks::ProgramDirectory()) + QStringLiteral("ks-convert");
+    const bool started = startProcess ? startProcess(program) : QProcess::startDetached(program, {});
+    if (!started) ks::Messages().Show(LoadLocalString(312), ks::MessageButtons::Ok);
+}
+
 void CMainFrame::HelpTopics()
 {
     const QString manual = QString::fromStdString(ks::ProgramDirectory()) + QStringLiteral("help/top.htm");
@@ -370,6 +381,10 @@ void CMainFrame::changeEvent(QEvent* e)
 
 void CMainFrame::closeEvent(QCloseEvent* e)
 {
+    if (!doc->SaveModified()) {
+        e->ignore();
+        return;
+    }
     doc->CanCloseFrame();
     e->accept();
 }

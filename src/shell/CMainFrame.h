@@ -45,6 +45,9 @@ public:
     // Opens a dropped or recent file (set by the application).
     std::function<void(const QString&)> openFile;
     void UpdateTitle();
+    // Starts a program without waiting for it; false when it could not be
+    // started. Replaced in tests.
+    std::function<bool(const QString& program)> startProcess;
 
 protected:
     bool event(QEvent* e) override;
@@ -63,6 +66,7 @@ private:
     void OnActivateFrame();
     void ToggleCountBar();
     void HelpTopics();
+    void StartTextConverter();
 
     CAnalyzerDoc* doc;
     CAnalyzerView* view;

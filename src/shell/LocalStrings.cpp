@@ -67,6 +67,7 @@ const std::unordered_map<int, const char*>& OwnTable()
         {305, "Disk Full!!\r\nPreservation to the disk file is stopped."},
         {312, "Can not open the TextFile Converter."},
         {313, "Reading Data......"},
+        {321, "Save changes to %s?"},
         {57600, "Create a new document\nNew"},
         {57601, "Open an existing document\nOpen"},
         {57603, "Save the active document\nSave"},
@@ -83,6 +84,7 @@ const std::unordered_map<int, const char*>& OwnTable()
         {61440, "Open"},
         {61441, "Save As"},
         {61442, "All Files (*.*)"},
+        {61443, "Untitled"},
         {61446, "For Help, press F1"},
     };
     return table;
@@ -193,8 +195,8 @@ QString FormatString(int id, long long value)
 {
     QString format = LoadLocalString(id);
     const QString number = QString::number(value);
-    for (const char* spec : {"%u", "%d", "%i"}) {
-        const qsizetype at = format.indexOf(QLatin1String(spec));
+    for (const char* conversion : {"%u", "%d", "%i"}) {
+        const qsizetype at = format.indexOf(QLatin1String(conversion));
         if (at >= 0) return format.replace(at, 2, number);
     }
     return format;
