@@ -1,14 +1,16 @@
 // ks-convert: turns capture files into text. Files are opened exactly as the
 // program opens them, so what is listed is what the program would show.
 #include "CaptureLoader.h"
+#include "ConvertJob.h"
+#include "ConverterWindow.h"
 #include "ConvertOptions.h"
 #include "ItemListing.h"
 #include "OutputSink.h"
 
-#include "CDisplayFonts.h"
 #include "CLines.h"
 #include "CDisplayMode.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -21,8 +23,6 @@ namespace {
 constexpr int kExitFileError = 1;
 constexpr int kExitUsage = 2;
 
-// The character cell of the program's data font at its screen size. Should the
-// font not load, a plain 8 x 16 cell keeps the layout usable.
 // Standard error carries our own messages for scripts to read; the platform's
 // chatter (runtime directories, font fallbacks) would only drown them. Real
 // faults still come through.
@@ -32,24 +32,23 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
         std::fprintf(stderr, "ks-convert: %s\n", message.toLocal8Bit().constData());
 }
 
-Layout ScreenLayout(int lineWidth)
+// Started without arguments on a desktop (as the program's "Text File
+// Convert" starts it) the converter offers its own window.
+bool DisplayPresent()
 {
-    const CharCell cell = CDisplayFonts(16).MeasureCell();
-    Layout layout;
-    layout.lineWidth = lineWidth;
-    layout.cxChar = cell.cxChar > 0 ? cell.cxChar : 8;
-    layout.cyChar = cell.cyChar > 0 ? cell.cyChar : 16;
-    return layout;
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return false;
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
 
-void WriteForm(OutputForm form, const CDisplayMode& mode, const CLines& lines, OutputSink& out)
+int RunWindow(char* program)
 {
-    switch (form) {
-    case OutputForm::Listing: WriteListing(lines, out); break;
-    case OutputForm::Csv: WriteCsv(lines, out); break;
-    case OutputForm::Counters: WriteCounters(lines, out); break;
-    case OutputForm::Header: WriteHeaderSettings(mode, out); break;
-    }
+    int qtArgc = 1;
+    char* qtArgv[] = {program, nullptr};
+    QApplication app(qtArgc, qtArgv);
+    ConverterWindow window;
+    window.show();
+    return app.exec();
 }
 
 } // namespace
@@ -57,6 +56,7 @@ void WriteForm(OutputForm form, const CDisplayMode& mode, const CLines& lines, O
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() && DisplayPresent()) return RunWindow(argv[0]);
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "ks-convert: %s\nTry 'ks-convert --help'.\n", parsed.error.c_str());
