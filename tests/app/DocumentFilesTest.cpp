@@ -282,3 +282,35 @@ TEST_F(DocumentFiles, ThePromptsThreeAnswers)
     EXPECT_EQ(answers.shown.size(), 1u);
     EXPECT_FALSE(Stream(Doc()->Lines()).empty()) << "the log stays";
 }
+
+TEST_F(DocumentFiles, ADroppedOrRecentFileOpensAfterThePromptAndClosingCanBeCancelled)
+{
+    AddData(30);
+    const std::vector<uint8_t> stream = Stream(Doc()->Lines());
+    ASSERT_TRUE(Doc()->OnSaveDocument(File("dropped.ksf")));
+    Doc()->OnNewDocument();
+    AddData(3, 'x');
+    Frame()->show();
+
+    // What a drop on the window and a recent-file entry call.
+    auto drop = [this] { Frame()->openFile(QString::fromStdString(File("dropped.ksf"))); };
+    answers.answer = ks::MessageResult::Cancel;
+    drop();
+    EXPECT_EQ(answers.shown.size(), 1u);
+    EXPECT_TRUE(Doc()->PathName().empty()) << "Cancel keeps the unsaved log";
+    answers.answer = ks::MessageResult::No;
+    drop();
+    EXPECT_EQ(Doc()->PathName(), File("dropped.ksf"));
+    EXPECT_EQ(Stream(Doc()->Lines()), stream);
+
+    // Closing with unsaved changes: Cancel keeps the window open.
+    AddData(3, 'x');
+    answers.shown.clear();
+    answers.answer = ks::MessageResult::Cancel;
+    EXPECT_FALSE(Frame()->close());
+    EXPECT_TRUE(Frame()->isVisible());
+    ASSERT_EQ(answers.shown.size(), 1u);
+    EXPECT_EQ(answers.shown[0], QStringLiteral("Save changes to dropped.ksf?"));
+    answers.answer = ks::MessageResult::No;
+    EXPECT_TRUE(Frame()->close());
+}
