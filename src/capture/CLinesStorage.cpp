@@ -7,6 +7,8 @@
 #include "CStatus.h"
 #include "DeviceRecord.h"
 
+#include "FileWrite.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,20 +54,6 @@ uint32_t BigEndian(const uint8_t* b)
 {
     return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
            (static_cast<uint32_t>(b[2]) << 8) | b[3];
-}
-
-bool WriteAll(int fd, const uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 bool ReadAllAfter(const std::string& path, std::size_t headerSize, std::vector<uint8_t>& body)
@@ -234,7 +222,7 @@ bool CLines::SaveCaptureBody(const std::string& path)
     for (int first = 0; ok && first < GetLineCount(); first += kChunkLines) {
         chunk.clear();
         EncodeLines(first, kChunkLines, chunk);
-        ok = WriteAll(fd, chunk.data(), chunk.size());
+        ok = ks::WriteAll(fd, chunk.data(), chunk.size());
     }
     if (::close(fd) != 0) ok = false;
     if (ok) modified = 0;

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "FileWrite.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -9,20 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 bool SyncPath(const std::string& path, int flags)
 {
@@ -74,7 +62,7 @@ bool CPendingFile::Create(const std::string& firstBytes)
     if (fd < 0) return false;
     tempPath = name;
     if (replacing) (void)::fchmod(fd, old.st_mode & 07777);
-    const bool written = WriteAll(fd, firstBytes.data(), firstBytes.size());
+    const bool written = ks::WriteAll(fd, firstBytes.data(), firstBytes.size());
     const bool closed = ::close(fd) == 0;
     if (written && closed) return true;
     RemoveTemp();
