@@ -1,17 +1,30 @@
-# The application layer (document, view, frame, start-up, the count bar's
-# labels) as a static library, and the program itself.
-file(GLOB KS_APP_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_SOURCE_DIR}/document/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/document/*.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/view/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/view/*.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/shell/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/shell/*.h
-  ${CMAKE_CURRENT_SOURCE_DIR}/settings/dialogs/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/settings/dialogs/*.h)
-
+# The application layer, in five static libraries whose link order is the
+# include order: framework <- dialogs <- document <- view <- shell. Each one
+# sees only its own folder and those below it, so an include that reaches up
+# (the document into the view, a dialog into the frame) does not compile.
+# `app` is all of them together, and the program is `kestrane`.
 if(TARGET device)
-  add_library(app STATIC ${KS_APP_SOURCES})
-  target_include_directories(app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/document ${CMAKE_CURRENT_SOURCE_DIR}/view
-    ${CMAKE_CURRENT_SOURCE_DIR}/shell ${CMAKE_CURRENT_SOURCE_DIR}/settings/dialogs)
-  target_link_libraries(app PUBLIC device Qt6::Widgets Qt6::PrintSupport)
-  ks_warnings(app)
+  function(ks_app_layer name folder)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/${folder})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+    ks_warnings(${name})
+  endfunction()
+
+  # Command routing, window messages, command ids, the string catalogue.
+  ks_app_layer(app_framework framework device Qt6::Widgets)
+  # The settings dialogs and their controls.
+  ks_app_layer(app_dialogs dialogs app_framework)
+  # Capture control and files.
+  ks_app_layer(app_document document app_dialogs)
+  # The analyzer view.
+  ks_app_layer(app_view view app_document Qt6::PrintSupport)
+  # The main frame, the application, the toolbar and the about box.
+  ks_app_layer(app_shell shell app_view)
+
+  add_library(app INTERFACE)
+  target_link_libraries(app INTERFACE app_shell)
 
   add_executable(kestrane ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
   target_link_libraries(kestrane PRIVATE app)

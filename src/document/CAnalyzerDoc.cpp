@@ -4,7 +4,6 @@
 #include "CommandIds.h"
 #include "LocalStrings.h"
 #include "WindowMessages.h"
-#include "CAnalyzerView.h"
 
 #include "CCommDlg.h"
 #include "CDisplayDlg.h"
@@ -136,16 +135,16 @@ void CAnalyzerDoc::OnAnalyzerStart()
     running = true;
     if (connected && link) link->RequestStart();
     longSaveActive = false;
-    PostMessage(view, WM_VIEW_STATE, VIEW_CAPTURE_STARTED);
+    PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STARTED);
     PostPane(298);
     if (view) {
-        SendMessage(view, WM_SET_MARKS, 0, 0);
+        SendMessage(ViewWindow(), WM_SET_MARKS, 0, 0);
         view->Invalidate();
     }
-    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+    PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
     if (view) {
-        if (displayMode.NoDisplay) view->SetTimer(CAnalyzerView::TIMER_BLINK, 800);
-        else view->SetTimer(CAnalyzerView::TIMER_IDLE, 1024);
+        if (displayMode.NoDisplay) view->SetTimer(IAnalyzerDisplay::TIMER_BLINK, 800);
+        else view->SetTimer(IAnalyzerDisplay::TIMER_IDLE, 1024);
     }
 }
 
@@ -160,13 +159,13 @@ void CAnalyzerDoc::OnAnalyzerStop()
         CStoreGuard guard(StoreLock());
         lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
-    PostMessage(view, WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
-    PostMessage(view, WM_VSCROLL_BOTTOM);
+    PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
+    PostMessage(ViewWindow(), WM_VSCROLL_BOTTOM);
     SendCounters();
     if (view) {
         view->Invalidate();
-        view->KillTimer(CAnalyzerView::TIMER_BLINK);
-        view->KillTimer(CAnalyzerView::TIMER_IDLE);
+        view->KillTimer(IAnalyzerDisplay::TIMER_BLINK);
+        view->KillTimer(IAnalyzerDisplay::TIMER_IDLE);
     }
 }
 
@@ -275,8 +274,8 @@ void CAnalyzerDoc::DrawBurst()
     view->FinishBurst(draw);
     if (onBurstDrawn) onBurstDrawn();
     if (draw && running) {
-        view->SetTimer(CAnalyzerView::TIMER_SHOW_TAIL, 300);
-        view->SetTimer(CAnalyzerView::TIMER_IDLE, 1024);
+        view->SetTimer(IAnalyzerDisplay::TIMER_SHOW_TAIL, 300);
+        view->SetTimer(IAnalyzerDisplay::TIMER_IDLE, 1024);
     }
 }
 
@@ -411,8 +410,8 @@ void CAnalyzerDoc::SetDisplayOption(int32_t CDisplayMode::*field, int32_t value,
         displayMode.*field = value;
     }
     ApplyCommSettings();
-    if (postState) PostMessage(view, WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
-    if (clearMarks) SendMessage(view, WM_SET_MARKS, 0, 0);
+    if (postState) PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
+    if (clearMarks) SendMessage(ViewWindow(), WM_SET_MARKS, 0, 0);
     if (view) view->Invalidate();
 }
 
@@ -431,9 +430,9 @@ void CAnalyzerDoc::OnNewDocument()
     longSaveActive = false;
     stampAccumulator = 0;
     SetTitleFromPath({});
-    PostMessage(view, WM_VIEW_RESET);
-    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
-    PostMessage(view, WM_VIEW_STATE, VIEW_LOG_REPLACED);
+    PostMessage(ViewWindow(), WM_VIEW_RESET);
+    PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
+    PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_LOG_REPLACED);
     if (view) view->Invalidate();
     SendCounters();
 }
@@ -469,8 +468,8 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
     }
     if (ok) {
         SetTitleFromPath(path);
-        PostMessage(view, WM_VIEW_STATE, VIEW_LOG_REPLACED);
-        PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+        PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_LOG_REPLACED);
+        PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
         if (view) view->Invalidate();
         SendCounters();
         return true;
@@ -501,7 +500,7 @@ void CAnalyzerDoc::OnCommSettings()
 {
     // The probe takes new parameters only while it is not capturing.
     if (running) return;
-    CCommDlg dialog(commSetting, view);
+    CCommDlg dialog(commSetting, ViewWindow());
     if (RunDialog(dialog) != QDialog::Accepted) return;
     dialog.CopyTo(commSetting);
     ApplyCommSettings();
@@ -509,10 +508,10 @@ void CAnalyzerDoc::OnCommSettings()
 
 void CAnalyzerDoc::OnDisplaySettings()
 {
-    PostMessage(view, WM_HIDE_TOOL_WINDOWS, 3);
+    PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
     // During a capture the dialog offers only what may change while data
     // arrives (colours and drawing); it stays that way while it is open.
-    CDisplayDlg dialog(!running, nullptr, view);
+    CDisplayDlg dialog(!running, nullptr, ViewWindow());
     dialog.CopyFromMode(displayMode);
     // Apply stores the settings at once and is the command 158; the dispatch
     // thread reads them, hence the lock.
@@ -538,11 +537,11 @@ void CAnalyzerDoc::AfterDisplaySettings(bool recreatePens)
     if (view) {
         // The blink says "capturing without drawing"; a stopped capture has
         // nothing to blink about (Stop ends it too).
-        if (displayMode.NoDisplay && running) view->SetTimer(CAnalyzerView::TIMER_BLINK, 800);
-        else view->KillTimer(CAnalyzerView::TIMER_BLINK);
+        if (displayMode.NoDisplay && running) view->SetTimer(IAnalyzerDisplay::TIMER_BLINK, 800);
+        else view->KillTimer(IAnalyzerDisplay::TIMER_BLINK);
     }
-    PostMessage(view, WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
-    SendMessage(view, WM_SET_MARKS, 0, 0);
+    PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_SETTINGS_CHANGED);
+    SendMessage(ViewWindow(), WM_SET_MARKS, 0, 0);
     if (view) view->Invalidate();
 }
 
@@ -602,7 +601,7 @@ bool CAnalyzerDoc::SaveAs(const QString& proposed)
     if (chooseSaveFile) {
         chosen = chooseSaveFile(proposed);
     } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        QFileDialog dialog(view, LoadLocalString(61441), proposed, DocumentFilter());
+        QFileDialog dialog(ViewWindow(), LoadLocalString(61441), proposed, DocumentFilter());
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(DefaultExtension().mid(1));

@@ -14,6 +14,7 @@
 #include "CCommSetting.h"
 #include "CDisplayMode.h"
 #include "CCmdTarget.h"
+#include "IAnalyzerDisplay.h"
 
 #include <QObject>
 #include <QString>
@@ -26,8 +27,8 @@
 #include <memory>
 #include <string>
 
-class CAnalyzerView;
 class QDialog;
+class QWidget;
 
 class CAnalyzerDoc : public QObject, public CCmdTarget {
 public:
@@ -36,9 +37,9 @@ public:
     explicit CAnalyzerDoc(std::string settingsPath);
     ~CAnalyzerDoc() override;
 
-    void SetView(CAnalyzerView* view) { this->view = view; }
+    void SetView(IAnalyzerDisplay* view) { this->view = view; }
     void SetFrame(QObject* frame) { this->frame = frame; }
-    CAnalyzerView* View() const { return view; }
+    IAnalyzerDisplay* View() const { return view; }
 
     // Capture control.
     void OnAnalyzerStart();
@@ -143,6 +144,8 @@ private:
     void PostPane(int id, intptr_t lParam = 0);
     void SetTitleFromPath(const std::string& path);
     int RunDialog(QDialog& dialog);
+    // The view's window (null without a view).
+    QWidget* ViewWindow() const { return view ? view->Window() : nullptr; }
     bool SaveAs(const QString& proposed);
 
     std::string settingsPath;
@@ -163,7 +166,7 @@ private:
     bool modified = false;
     uint32_t stampAccumulator = 0;
 
-    CAnalyzerView* view = nullptr;
+    IAnalyzerDisplay* view = nullptr;
     QObject* frame = nullptr;
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;

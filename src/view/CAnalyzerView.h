@@ -10,6 +10,7 @@
 #include "StoreLock.h"
 #include "ViewGeometry.h"
 #include "CCmdTarget.h"
+#include "IAnalyzerDisplay.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -26,38 +27,38 @@ class CDisplayFonts;
 class CDisplayMode;
 class QTimer;
 
-class CAnalyzerView : public QAbstractScrollArea, public CCmdTarget {
+class CAnalyzerView : public QAbstractScrollArea, public CCmdTarget, public IAnalyzerDisplay {
 public:
-    enum TimerId : int { TIMER_BLINK = 104, TIMER_SHOW_TAIL = 109, TIMER_IDLE = 327 };
 
     explicit CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent = nullptr);
     ~CAnalyzerView() override;
 
     // Where pane texts go (the main frame).
     void SetFrame(QObject* frame) { this->frame = frame; }
-    CStoreLock& StoreLock() { return storeLock; }
+    QWidget* Window() override { return this; }
+    CStoreLock& StoreLock() override { return storeLock; }
     const CDisplayFonts& Fonts() const { return *fonts; }
 
     // Timers by id; UI thread only. SetTimer re-arms, KillTimer stops.
-    void SetTimer(int id, int milliseconds);
-    void KillTimer(int id);
+    void SetTimer(int id, int milliseconds) override;
+    void KillTimer(int id) override;
     bool IsTimerActive(int id) const;
 
     // The end of a burst, on the UI thread: trim the store, draw what is new
     // (unless `draw` is false), send the counters.
-    void FinishBurst(bool draw);
+    void FinishBurst(bool draw) override;
     // Draws what was appended since the last drawing; the store lock is held.
-    void DrawNewDataLocked();
+    void DrawNewDataLocked() override;
     // The dispatch thread removed the last item of line `line` (a provisional
     // stamp); the store lock is held. The next drawing redraws that line.
-    void NoteItemRemovedLocked(int line);
+    void NoteItemRemovedLocked(int line) override;
     // After the store dropped its n oldest lines; the store lock is held.
     void ShiftFirstLineLocked(int n);
 
     // Rebuilds the two line pens from the TXD and RXD colours.
-    void RecreatePens(int width);
+    void RecreatePens(int width) override;
     // Repaint everything from the store at the next paint.
-    void Invalidate();
+    void Invalidate() override;
 
     // Layout queries for printing, find and go-to.
     int GetLineHeight() const;
