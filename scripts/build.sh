@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Configures and builds into build/ (or $KS_BUILD_DIR). Extra arguments go to cmake.
+# Compiles go through ccache when it is installed (a rebuild then costs little).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"
