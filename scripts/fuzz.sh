@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-20000}
 build=${KS_FUZZ_BUILD_DIR:-$root/build-fuzz}
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKS_BUILD_FUZZ=ON -DKS_BUILD_TESTS=OFF -DKS_BUILD_BENCH=OFF >/dev/null
+  -DKS_WERROR=ON -DKS_BUILD_FUZZ=ON -DKS_BUILD_TESTS=OFF -DKS_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzz-all
 for corpus in "$root"/fuzz/corpus/*/; do
   name=$(basename "$corpus")
