@@ -1,12 +1,15 @@
 #include "Profile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "DebugLog.h"
+#include "RegularFile.h"
+
+#include <QString>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -69,45 +72,92 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     return !key.empty();
 }
 
-std::vector<std::string> ReadLines(const std::string& path, bool& exists, bool& endsWithNewline)
+// One line of the file: its text and the ending it had ("\n", "\r\n", or
+// nothing for a last line without one). Lines are written back with their
+// own endings, so a file edited on another system keeps its form.
+struct Line {
+    std::string text;
+    std::string ending;
+};
+
+std::vector<Line> SplitLines(const std::string& bytes)
 {
-    std::vector<std::string> lines;
-    exists = false;
-    endsWithNewline = true;
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return lines;
-    exists = true;
-    const QByteArray all = file.readAll();
-    std::string_view rest(all.constData(), static_cast<std::size_t>(all.size()));
-    endsWithNewline = rest.empty() || rest.back() == '\n';
+    std::vector<Line> lines;
+    std::string_view rest(bytes);
     while (!rest.empty()) {
-        auto nl = rest.find('\n');
-        std::string_view line = rest.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (nl == std::string_view::npos) break;
+        const auto nl = rest.find('\n');
+        if (nl == std::string_view::npos) {
+            lines.push_back({std::string(rest), {}});
+            break;
+        }
+        std::string_view text = rest.substr(0, nl);
+        const bool crlf = !text.empty() && text.back() == '\r';
+        if (crlf) text.remove_suffix(1);
+        lines.push_back({std::string(text), crlf ? "\r\n" : "\n"});
         rest.remove_prefix(nl + 1);
     }
     return lines;
+}
+
+// The ending new lines get: that of the file's first ended line.
+std::string UsualEnding(const std::vector<Line>& lines)
+{
+    for (const Line& line : lines)
+        if (!line.ending.empty()) return line.ending;
+    return "\n";
+}
+
+// Each trouble with a settings file is reported once per file and run: the
+// holders write many keys in a row, and one line says it.
+void ReportOnce(const std::string& path, const QString& what)
+{
+    static std::set<std::string> reported; // under FileMutex()
+    if (!reported.insert(path).second) return;
+    ks::OutputDebugString(QStringLiteral("Settings file %1: %2").arg(QString::fromLocal8Bit(path.c_str()), what));
+}
+
+// Reads the file under FileMutex(). False (and `lines` empty) when there is
+// nothing to read; `readable` false when the file exists but was not read whole.
+bool LoadLines(const std::string& path, std::vector<Line>& lines, bool& readable)
+{
+    lines.clear();
+    std::string bytes;
+    switch (ReadRegularFile(path, bytes)) {
+    case FileRead::Ok:
+        readable = true;
+        lines = SplitLines(bytes);
+        return true;
+    case FileRead::Absent:
+        readable = true;
+        return false;
+    case FileRead::NotRegular:
+    case FileRead::Failed:
+        break;
+    }
+    readable = false;
+    ReportOnce(path, QStringLiteral("cannot be read; defaults are used and the file is left as it is, "
+                                    "so the settings of this run are not kept"));
+    return false;
 }
 
 // Finds the value of section/key. Only the first section of a name counts, as
 // with the platform's own profile reader.
 bool Lookup(const std::string& path, const char* section, const char* key, std::string& out)
 {
-    bool exists = false, nl = true;
-    const auto lines = ReadLines(path, exists, nl);
+    std::vector<Line> lines;
+    bool readable = true;
+    if (!LoadLines(path, lines, readable)) return false;
     bool inSection = false, seenSection = false;
     for (const auto& line : lines) {
         std::string_view name;
-        if (SectionName(line, name)) {
+        if (SectionName(line.text, name)) {
             if (inSection) return false;
             inSection = !seenSection && SameName(name, section);
             seenSection = seenSection || inSection;
             continue;
         }
         std::string_view k, v;
-        if (inSection && KeyValue(line, k, v) && SameName(k, key)) {
+        if (inSection && KeyValue(line.text, k, v) && SameName(k, key)) {
             out.assign(v);
             return true;
         }
@@ -180,22 +230,29 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
 {
     if (section == nullptr || key == nullptr || path.empty()) return false;
     const std::string value = text ? text : "";
+    // The whole read, modify, replace cycle under the lock: two writers of
+    // different keys must not each replace the file with their own copy.
     std::lock_guard lock(FileMutex());
-    bool exists = false, endsWithNewline = true;
-    auto lines = ReadLines(path, exists, endsWithNewline);
+    std::vector<Line> lines;
+    bool readable = true;
+    LoadLines(path, lines, readable);
+    // A file that exists but was not read whole is never written: what would
+    // be written is not what the file holds.
+    if (!readable) return false;
 
     // Locate the first section of this name and the key inside it.
-    std::size_t sectionLine = lines.size(), lastInSection = lines.size(), keyLine = lines.size();
+    const std::size_t none = lines.size();
+    std::size_t sectionLine = none, lastInSection = none, keyLine = none;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
-        if (SectionName(lines[i], name)) {
-            if (sectionLine != lines.size()) break;
+        if (SectionName(lines[i].text, name)) {
+            if (sectionLine != none) break;
             if (SameName(name, section)) sectionLine = lastInSection = i;
             continue;
         }
-        if (sectionLine == lines.size()) continue;
+        if (sectionLine == none) continue;
         std::string_view k, v;
-        if (KeyValue(lines[i], k, v)) {
+        if (KeyValue(lines[i].text, k, v)) {
             lastInSection = i;
             if (SameName(k, key)) {
                 keyLine = i;
@@ -204,28 +261,39 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
         }
     }
 
-    const std::string newLine = std::string(key) + "=" + value;
-    if (keyLine != lines.size()) {
-        lines[keyLine] = newLine;
-    } else if (sectionLine != lines.size()) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastInSection + 1), newLine);
+    std::string newLine(key);
+    newLine += '=';
+    newLine += value;
+    const std::string eol = UsualEnding(lines);
+    if (keyLine != none) {
+        lines[keyLine].text = std::move(newLine); // its ending stays
+    } else if (sectionLine != none) {
+        Line& after = lines[lastInSection];
+        // A last line without an ending gets one before a line follows it.
+        Line added{std::move(newLine), after.ending.empty() ? std::string() : after.ending};
+        if (after.ending.empty()) after.ending = eol;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastInSection + 1), std::move(added));
     } else {
-        lines.push_back("[" + std::string(section) + "]");
-        lines.push_back(newLine);
+        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = eol;
+        std::string header("[");
+        header += section;
+        header += ']';
+        lines.push_back({std::move(header), eol});
+        lines.push_back({std::move(newLine), eol});
     }
 
-    QByteArray out;
-    for (const auto& line : lines) {
-        out.append(line.data(), static_cast<qsizetype>(line.size()));
-        out.append('\n');
+    std::string out;
+    for (const Line& line : lines) {
+        out += line.text;
+        out += line.ending;
     }
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
+    int error = 0;
+    if (!ReplaceFile(path, out, error)) {
+        ReportOnce(path, QStringLiteral("cannot be written (%1); the settings of this run are not kept")
+                             .arg(QString::fromLocal8Bit(std::strerror(error))));
         return false;
     }
-    return file.commit();
+    return true;
 }
 
 } // namespace ks

@@ -1,21 +1,32 @@
 #pragma once
 // Program-wide paths, computed once at start-up: the program directory (the
-// running executable's directory with its trailing separator) and the settings
-// file path.
+// running executable's directory with its trailing separator), the settings
+// file path and the per-user data directory.
 #include <string>
 
 namespace ks {
 
-// Computes both values from the running executable. Call once, after the
-// QCoreApplication exists. When the program directory is not writable, the
-// settings file moves to the per-user configuration directory.
+// Computes the values from the running executable. Call once, after the
+// QCoreApplication exists. When a settings write beside the program cannot
+// succeed, the settings file moves to the per-user configuration directory.
 void InitProgramPaths();
 
-// For tools and tests that keep their settings elsewhere.
-void SetProgramPathsForTesting(const std::string& programDirectory, const std::string& settingsFile);
+// For tools and tests that keep their settings elsewhere. An empty
+// `dataDirectory` means the per-user one.
+void SetProgramPathsForTesting(const std::string& programDirectory, const std::string& settingsFile,
+                               const std::string& dataDirectory = {});
 
 const std::string& ProgramDirectory();
 const std::string& SettingsFilePath();
+// Where the program keeps files of its own for this user (the recovered
+// capture), with its trailing separator; created when first asked for.
+std::string PerUserDataDirectory();
+
+// The settings file for a program in `programDirectory`: the one beside the
+// program when a write there can succeed (the folder takes a new file and an
+// existing file can be read whole, which a write must do first), otherwise
+// the one in `perUserDirectory`. Both directories end with a separator.
+std::string ChooseSettingsFile(const std::string& programDirectory, const std::string& perUserDirectory);
 
 // The name of the settings file beside the program.
 inline constexpr const char* kSettingsFileName = "ks-settings.ini";

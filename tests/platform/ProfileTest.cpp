@@ -1,10 +1,15 @@
 #include "Profile.h"
+#include "support/RunInChild.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace ks;
 
@@ -79,6 +84,19 @@ TEST_F(ProfileTest, FirstWriteCreatesFileAndSection)
     EXPECT_EQ(GetPrivateProfileIntA("DisplayMode", "cxLine", 0, path), -1);
 }
 
+TEST_F(ProfileTest, EveryLineKeepsItsOwnEnding)
+{
+    // A file written on another system: CRLF endings, and one LF line.
+    WriteFileText(path, "[COM]\r\nBaudrate=3\r\nParity=1\n\r\n[Find]\r\nFindStr=AT\r\n");
+    EXPECT_TRUE(WritePrivateProfileStringA("COM", "Baudrate", "18", path));
+    EXPECT_EQ(ReadFileText(path), "[COM]\r\nBaudrate=18\r\nParity=1\n\r\n[Find]\r\nFindStr=AT\r\n");
+    // Added lines take the ending of the line they follow, or the file's.
+    EXPECT_TRUE(WritePrivateProfileStringA("Find", "Txd", "2", path));
+    EXPECT_TRUE(WritePrivateProfileStringA("BufSetting", "FileNum", "7", path));
+    EXPECT_EQ(ReadFileText(path), "[COM]\r\nBaudrate=18\r\nParity=1\n\r\n[Find]\r\nFindStr=AT\r\nTxd=2\r\n"
+                                  "[BufSetting]\r\nFileNum=7\r\n");
+}
+
 TEST_F(ProfileTest, ToleratesCarriageReturnsAndMissingFinalNewline)
 {
     WriteFileText(path, "[COM]\r\nBaudrate=3\r\nParity=1");
@@ -105,4 +123,69 @@ TEST_F(ProfileTest, FailedWriteLeavesTheOldFileWhole)
     }
     // No temporary files are left behind either way.
     EXPECT_EQ(QDir(QString::fromStdString(tmp.Root())).entryList(QDir::Files).size(), 1);
+}
+
+TEST_F(ProfileTest, AFileThatCannotBeReadIsNeverReplaced)
+{
+    // Readable by nobody but writable by everybody: the read fails, and a
+    // write must not replace the file with the one key it knows of.
+    MakeReachable(tmp.Root());
+    MakeWritableForAll(tmp.Root());
+    const std::string before = "[COM]\r\nBaudrate=3\r\nParity=1\r\n[Find]\r\nFindStr=ATZ\r\n";
+    WriteFileText(path, before);
+    ::chmod(path.c_str(), 0222);
+    const int result = RunUnprivileged([this] {
+        if (GetPrivateProfileIntA("COM", "Baudrate", 10, path) != 10) return 1; // the default, as for no file
+        if (WritePrivateProfileStringA("COM", "Parity", "2", path)) return 2;
+        if (WritePrivateProfileStringA("DisplayMode", "Data", "0", path)) return 3;
+        return 0;
+    });
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadFileText(path), before);
+    EXPECT_EQ(QDir(QString::fromStdString(tmp.Root())).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file left behind";
+}
+
+TEST_F(ProfileTest, AFifoOrAFolderInPlaceOfTheFileIsLeftAloneAtOnce)
+{
+    ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0);
+    const std::string folder = tmp.Path("folder.ini");
+    QDir().mkpath(QString::fromStdString(folder));
+    // Bounded: reading a FIFO the usual way would wait for a writer forever.
+    const int result = RunInChild([&] {
+        for (const std::string& p : {path, folder}) {
+            if (GetPrivateProfileIntA("COM", "Baudrate", 10, p) != 10) return 1;
+            if (GetPrivateProfileString("Find", "FindStr", "x", 259, p) != "x") return 2;
+            if (WritePrivateProfileStringA("COM", "Baudrate", "3", p)) return 3;
+        }
+        return 0;
+    }, 10000);
+    EXPECT_EQ(result, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "not replaced by a file";
+}
+
+TEST_F(ProfileTest, TwoThreadsWritingDifferentKeysLoseNone)
+{
+    constexpr int kEach = 100;
+    auto writer = [this](char prefix) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string key = prefix + std::to_string(i);
+            WritePrivateProfileStringA("S", key.c_str(), std::to_string(i).c_str(), path);
+        }
+    };
+    std::thread a(writer, 'a');
+    std::thread b(writer, 'b');
+    a.join();
+    b.join();
+    int missing = 0;
+    for (char prefix : {'a', 'b'}) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string key = prefix + std::to_string(i);
+            if (GetPrivateProfileIntA("S", key.c_str(), -1, path) != i) ++missing;
+        }
+    }
+    EXPECT_EQ(missing, 0);
 }
