@@ -11,6 +11,7 @@
 #include <vector>
 
 class CDisplayMode;
+enum class CaptureFileType;
 
 enum CounterIndex : int {
     CNT_TXD = 0, CNT_RXD, CNT_RTS_RISE, CNT_RTS_FALL, CNT_CTS_RISE, CNT_CTS_FALL,
@@ -67,11 +68,14 @@ public:
 
     // Capture-file bodies. OpenCaptureBody reads everything after the header
     // of a ".ksf" or ".df" path (chosen by its last letters) into the store,
-    // which the caller has cleared. SaveCaptureBody appends the stored stream
-    // to an existing file whose header the caller wrote; false also when a
-    // write fails.
+    // which the caller has cleared (CCaptureFile reads header and body from
+    // one open). SaveCaptureBody appends the stored stream to an existing
+    // regular file whose header the caller wrote; false also when a write
+    // fails.
     bool OpenCaptureBody(const std::string& path, const CDisplayMode& mode);
     bool SaveCaptureBody(const std::string& path);
+    // The record area of a file of `type`, already in memory.
+    void LoadCaptureBody(CaptureFileType type, const uint8_t* data, std::size_t size, const CDisplayMode& mode);
 
     // The stream decoders behind OpenCaptureBody, for bytes already in memory.
     void DecodeStoredStream(const uint8_t* data, std::size_t size, const CDisplayMode& mode);

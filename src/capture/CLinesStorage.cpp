@@ -2,6 +2,7 @@
 // old capture files, and writing the store back out.
 #include "CLines.h"
 
+#include "CCaptureFile.h"
 #include "CDisplayMode.h"
 #include "CStamp.h"
 #include "CStatus.h"
@@ -54,31 +55,6 @@ uint32_t BigEndian(const uint8_t* b)
 {
     return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
            (static_cast<uint32_t>(b[2]) << 8) | b[3];
-}
-
-bool ReadAllAfter(const std::string& path, std::size_t headerSize, std::vector<uint8_t>& body)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > headerSize;
-    if (ok) {
-        body.resize(static_cast<std::size_t>(st.st_size) - headerSize);
-        std::size_t done = 0;
-        while (ok && done < body.size()) {
-            const ssize_t n = ::pread(fd, body.data() + done, body.size() - done, static_cast<off_t>(headerSize + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                // The file shrank under us: keep what was read.
-                body.resize(done);
-                ok = n == 0;
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -169,28 +145,22 @@ void CLines::DecodeOldStream(const uint8_t* data, std::size_t size, const CDispl
 
 bool CLines::OpenCaptureBody(const std::string& path, const CDisplayMode& mode)
 {
-    const CaptureFileType type = CaptureFileTypeOf(path);
-    if (type == CaptureFileType::None) return false;
-    const std::size_t header = type == CaptureFileType::Current ? kCurrentHeaderSize : kOldHeaderSize;
-    std::vector<uint8_t> body;
-    // A file shorter than its header is refused; one of exactly the header's
-    // size is an empty log.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool sized = ::fstat(fd, &st) == 0;
-    ::close(fd);
-    if (!sized || static_cast<std::size_t>(st.st_size) < header) return false;
-    if (static_cast<std::size_t>(st.st_size) > header && !ReadAllAfter(path, header, body)) return false;
+    CCaptureFile file;
+    if (file.Read(path) != CCaptureFile::Result::Ok) return false;
+    file.DecodeBody(*this, mode);
+    return true;
+}
+
+void CLines::LoadCaptureBody(CaptureFileType type, const uint8_t* data, std::size_t size, const CDisplayMode& mode)
+{
     if (type == CaptureFileType::Current) {
         currentStatus = rec::kAllInactive;
-        DecodeStoredStream(body.data(), body.size(), mode);
-    } else {
+        DecodeStoredStream(data, size, mode);
+    } else if (type == CaptureFileType::Old) {
         currentStatus = rec::kAllInactiveRecord;
-        DecodeOldStream(body.data(), body.size(), mode);
+        DecodeOldStream(data, size, mode);
     }
     modified = 0;
-    return true;
 }
 
 void CLines::EncodeLines(int first, int count, ByteBuffer& out) const
@@ -214,8 +184,13 @@ bool CLines::SaveCaptureBody(const std::string& path)
     if (path.empty()) return false;
     // The header was written first by the caller: append to that file, never
     // create or truncate one here.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     constexpr int kChunkLines = 20;
     ByteBuffer chunk;
     bool ok = true;

@@ -7,6 +7,7 @@
 
 #include "CCommDlg.h"
 #include "CDisplayDlg.h"
+#include "CCaptureFile.h"
 #include "CPendingFile.h"
 
 #include <QApplication>
@@ -450,19 +451,23 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
         openingFile = true;
         OnAnalyzerStop();
         openingFile = false;
+        // Header and records come from one read of one regular file.
+        CCaptureFile file;
+        const bool read = file.Read(path) == CCaptureFile::Result::Ok;
         CStoreGuard guard(StoreLock());
         lineStore.Clear();
         // The header replaces the display settings but never the line width.
         CDisplayMode fromFile = displayMode;
-        const bool header = fromFile.ReadHeader(path);
+        const bool header = read && file.ParseHeader(fromFile);
         if (header) {
             fromFile.cxLine = displayMode.cxLine;
             fromFile.cxChar = displayMode.cxChar;
             fromFile.cyChar = displayMode.cyChar;
             fromFile.crHighlight = displayMode.crHighlight;
             displayMode = fromFile;
+            file.DecodeBody(lineStore, displayMode);
         }
-        ok = header && lineStore.OpenCaptureBody(path, displayMode);
+        ok = header;
         if (ok) lineStore.SetModified(false);
         modified = false;
     }

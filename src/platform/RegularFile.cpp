@@ -96,6 +96,20 @@ FileRead ReadRegularFile(const std::string& path, std::string& bytes)
     return FileRead::Ok;
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool SameFile(int fd, const std::string& path)
+{
+    struct stat sa {}, sb {};
+    if (::fstat(fd, &sa) != 0 || ::stat(path.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');

@@ -31,6 +31,12 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, int& error);
 // permission bits, so a read-only file system or a full disk answer too.
 bool CanReplaceFilesIn(const std::string& directory);
 
+// Whether two names (or an open descriptor and a name) are the same file:
+// the same device and inode, however they are spelt ("./x" and "/dir/x",
+// a symbolic or a hard link). False when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
+bool SameFile(int fd, const std::string& path);
+
 // The folder part of `path` ("." when it has none).
 std::string FolderOf(const std::string& path);
 

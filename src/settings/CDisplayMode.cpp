@@ -1,9 +1,13 @@
 #include "CDisplayMode.h"
 
+#include "CCaptureFile.h"
+#include "FileWrite.h"
 #include "Profile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -155,11 +159,21 @@ bool CDisplayMode::WriteHeader(const std::string& path) const
     if (path.empty()) return false;
     std::string header;
     BuildHeader(header);
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const bool ok = file.write(header.data(), static_cast<qint64>(header.size())) == static_cast<qint64>(header.size());
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
+    // The path's own bytes, as every reader of it uses them; only a regular
+    // file is written (a FIFO of that name is not waited on).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        ok = false;
+    }
+    ok = ok && ::ftruncate(fd, 0) == 0 && ks::WriteAll(fd, header.data(), header.size());
+    const int error = errno;
+    if (::close(fd) != 0 && ok) return false;
+    errno = error;
+    return ok;
 }
 
 bool CDisplayMode::ParseCurrentHeader(const unsigned char* bytes, std::size_t size)
@@ -203,13 +217,6 @@ bool CDisplayMode::ParseOldHeader(const unsigned char* bytes, std::size_t size)
 
 bool CDisplayMode::ReadHeader(const std::string& path)
 {
-    const CaptureFileType type = CaptureFileTypeOf(path);
-    if (type == CaptureFileType::None) return false;
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const std::size_t want = type == CaptureFileType::Current ? kCurrentHeaderSize : kOldHeaderSize;
-    const QByteArray bytes = file.read(static_cast<qint64>(want));
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const auto size = static_cast<std::size_t>(bytes.size());
-    return type == CaptureFileType::Current ? ParseCurrentHeader(data, size) : ParseOldHeader(data, size);
+    CCaptureFile file;
+    return file.Read(path) == CCaptureFile::Result::Ok && file.ParseHeader(*this);
 }

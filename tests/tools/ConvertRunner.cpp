@@ -20,14 +20,18 @@ std::vector<std::string> ConvertRun::OutLines() const
     return lines;
 }
 
-ConvertRun RunConvert(const QStringList& args, const QString& timeZone)
+namespace {
+
+ConvertRun Run(const QString& program, const QStringList& args, const QString& timeZone, const QString& folder)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TZ", timeZone);
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("KS_CONVERT", QCoreApplication::applicationDirPath() + "/ks-convert");
     process.setProcessEnvironment(env);
-    process.start(QCoreApplication::applicationDirPath() + "/ks-convert", args);
+    if (!folder.isEmpty()) process.setWorkingDirectory(folder);
+    process.start(program, args);
     ConvertRun run;
     if (!process.waitForStarted(10000)) return run;
     run.finished = process.waitForFinished(60000);
@@ -39,6 +43,18 @@ ConvertRun RunConvert(const QStringList& args, const QString& timeZone)
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+} // namespace
+
+ConvertRun RunConvert(const QStringList& args, const QString& timeZone)
+{
+    return Run(QCoreApplication::applicationDirPath() + "/ks-convert", args, timeZone, {});
+}
+
+ConvertRun RunConvertInShell(const QString& commandLine, const QString& folder)
+{
+    return Run(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine}, QStringLiteral("UTC"), folder);
 }
 
 QString Arg(const std::string& text) { return QString::fromStdString(text); }

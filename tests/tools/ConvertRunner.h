@@ -16,4 +16,8 @@ struct ConvertRun {
 };
 
 ConvertRun RunConvert(const QStringList& args, const QString& timeZone = "UTC");
+// Runs a shell command line in `folder`, with "$KS_CONVERT" naming the
+// converter: for redirections and for file names given as raw bytes
+// ($(printf 'caf\351.ksf')), as a user's shell passes them.
+ConvertRun RunConvertInShell(const QString& commandLine, const QString& folder);
 QString Arg(const std::string& text);

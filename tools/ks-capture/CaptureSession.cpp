@@ -54,10 +54,10 @@ void CaptureSession::OnLost(const uint8_t*, uint32_t, void* user)
 int CaptureSession::Run(const sigset_t& stopSignals)
 {
     // Find out now, not after an hour of recording, that the file cannot be
-    // written.
-    if (std::FILE* f = std::fopen(options.output.c_str(), "wb")) {
-        std::fclose(f);
-    } else {
+    // written. The path goes to the system as the bytes it came in, here and
+    // at the end, so a name that is not UTF-8 names one file throughout.
+    errno = 0;
+    if (!mode.WriteHeader(options.output)) {
         std::fprintf(stderr, "ks-capture: cannot write %s: %s\n", options.output.c_str(), std::strerror(errno));
         return kFailed;
     }

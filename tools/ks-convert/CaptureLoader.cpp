@@ -1,5 +1,6 @@
 #include "CaptureLoader.h"
 
+#include "CCaptureFile.h"
 #include "CLines.h"
 #include "CDisplayMode.h"
 
@@ -13,8 +14,11 @@ LoadResult LoadCapture(const std::string& path, const Layout& layout, CDisplayMo
     mode.cxLine = layout.lineWidth;
     mode.cxChar = layout.cxChar;
     mode.cyChar = layout.cyChar;
-    if (!mode.ReadHeader(path)) return LoadResult::OpenFailed;
-    if (!lines.OpenCaptureBody(path, mode)) return LoadResult::OpenFailed;
+    // Header and records from one read of one regular file: a FIFO or a
+    // device is refused at once, never waited on.
+    CCaptureFile file;
+    if (file.Read(path) != CCaptureFile::Result::Ok || !file.ParseHeader(mode)) return LoadResult::OpenFailed;
+    file.DecodeBody(lines, mode);
     return LoadResult::Ok;
 }
 

@@ -7,6 +7,8 @@
 #include "CDisplayMode.h"
 #include "CLines.h"
 
+#include "RegularFile.h"
+
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -36,7 +38,9 @@ std::string ConvertToFile(const std::string& capture, const std::string& target,
 {
     if (capture.empty()) return "Choose a capture file.";
     if (target.empty()) return "Choose a target file.";
-    if (capture == target) return "The target must not be the capture file.";
+    // By identity, not by spelling: "./x.ksf" and "/dir/x.ksf", or a link
+    // to the capture, would otherwise be replaced by its own listing.
+    if (capture == target || ks::SameFile(capture, target)) return "The target must not be the capture file.";
     CDisplayMode mode;
     auto lines = std::make_unique<CLines>();
     const LoadResult result = LoadCapture(capture, layout, mode, *lines);

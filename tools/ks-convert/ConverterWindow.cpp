@@ -3,6 +3,7 @@
 #include "ConvertJob.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -119,8 +120,9 @@ void ConverterWindow::BrowseTarget()
 
 bool ConverterWindow::Convert()
 {
-    const std::string capture = captureEdit->text().trimmed().toLocal8Bit().toStdString();
-    const std::string target = targetEdit->text().trimmed().toLocal8Bit().toStdString();
+    // One conversion for every path: the one Qt's own file access uses.
+    const std::string capture = QFile::encodeName(captureEdit->text().trimmed()).toStdString();
+    const std::string target = QFile::encodeName(targetEdit->text().trimmed()).toStdString();
     setCursor(Qt::WaitCursor);
     const std::string error = ConvertToFile(capture, target, Form(), ScreenLayout(ConvertOptions::kDefaultLineWidth));
     unsetCursor();

@@ -9,6 +9,7 @@
 
 #include "CLines.h"
 #include "CDisplayMode.h"
+#include "RegularFile.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -17,6 +18,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -85,13 +88,21 @@ int main(int argc, char** argv)
     bool anyFailed = false;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];
-        CDisplayMode mode;
-        auto lines = std::make_unique<CLines>();
-        const LoadResult result = LoadCapture(path, layout, mode, *lines);
         if (several) {
             if (i > 0) out.Line("");
             out.Line("== " + path + " ==");
         }
+        // Standard output sent into the capture itself ("ks-convert x.ksf
+        // >> x.ksf") would write the listing over what it lists.
+        if (ks::SameFile(STDOUT_FILENO, path)) {
+            anyFailed = true;
+            out.Flush();
+            std::fprintf(stderr, "%s: the output is this capture file; not converted\n", path.c_str());
+            continue;
+        }
+        CDisplayMode mode;
+        auto lines = std::make_unique<CLines>();
+        const LoadResult result = LoadCapture(path, layout, mode, *lines);
         if (result != LoadResult::Ok) {
             anyFailed = true;
             // Keep the order of the two streams readable on a terminal.
