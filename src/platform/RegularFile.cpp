@@ -163,10 +163,9 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, int& error)
 
 bool CanReplaceFilesIn(const std::string& directory)
 {
-    std::string base = directory;
-    if (base.empty()) base = ".";
-    if (base.back() != '/') base += '/';
-    base += ".ks-write-test";
+    std::string base = directory.empty() ? std::string("./") : directory;
+    if (base.back() != '/') base.push_back('/');
+    base.append(".ks-write-test");
     std::string probe;
     const int fd = CreateUnique(base, probe);
     if (fd < 0) return false;

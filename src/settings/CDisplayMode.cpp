@@ -24,6 +24,22 @@ struct HeaderField {
     int width;
 };
 
+// The on/off fields. Any value but 0 means on, and is kept as 1: clamped to a
+// one-character field a -1 would otherwise be written as 0 and come back off.
+constexpr int32_t CDisplayMode::*kSwitches[] = {
+    &CDisplayMode::Data, &CDisplayMode::Error, &CDisplayMode::Status,
+    &CDisplayMode::Stamp, &CDisplayMode::DateTime, &CDisplayMode::NoDisplay,
+};
+
+bool IsSwitch(int32_t CDisplayMode::*field)
+{
+    for (auto sw : kSwitches)
+        if (sw == field) return true;
+    return false;
+}
+
+int32_t AsSwitch(int32_t value) { return value != 0 ? 1 : 0; }
+
 constexpr HeaderField kCurrentFields[] = {
     {&CDisplayMode::Data, 1},        {&CDisplayMode::DataMode, 1},    {&CDisplayMode::crDataTXD, 10},
     {&CDisplayMode::crDataRXD, 10},  {&CDisplayMode::crSpecChar, 10}, {&CDisplayMode::Error, 1},
@@ -86,9 +102,9 @@ CaptureFileType CaptureFileTypeOf(const std::string& path)
 
 uint8_t CDisplayMode::GetOptionBits() const
 {
-    const uint8_t stamp = static_cast<uint8_t>(Stamp);
-    const uint8_t status = static_cast<uint8_t>(Status);
-    const uint8_t error = static_cast<uint8_t>(Error);
+    const uint8_t stamp = static_cast<uint8_t>(AsSwitch(Stamp));
+    const uint8_t status = static_cast<uint8_t>(AsSwitch(Status));
+    const uint8_t error = static_cast<uint8_t>(AsSwitch(Error));
     return static_cast<uint8_t>(static_cast<uint8_t>(((stamp * 2) | status) * 2) | error);
 }
 
@@ -112,6 +128,12 @@ void CDisplayMode::LoadSettings(const std::string& path)
     NoDisplay = GetPrivateProfileIntA(kSection, "NoDisplay", 0, path);
     crBkColor = GetPrivateProfileIntA(kSection, "crBkColor", 16777215, path);
     cxLine = GetPrivateProfileIntA(kSection, "cxLine", -1, path);
+    NormaliseSwitches();
+}
+
+void CDisplayMode::NormaliseSwitches()
+{
+    for (auto sw : kSwitches) this->*sw = AsSwitch(this->*sw);
 }
 
 void CDisplayMode::SaveSettings(const std::string& path) const
@@ -144,7 +166,8 @@ void CDisplayMode::BuildHeader(std::string& header) const
     header.reserve(kCurrentHeaderSize);
     char field[16];
     for (const HeaderField& f : kCurrentFields) {
-        const int64_t v = std::clamp<int64_t>(this->*f.field, MinForWidth(f.width), MaxForWidth(f.width));
+        const int64_t value = IsSwitch(f.field) ? AsSwitch(this->*f.field) : this->*f.field;
+        const int64_t v = std::clamp<int64_t>(value, MinForWidth(f.width), MaxForWidth(f.width));
         std::snprintf(field, sizeof field, "%0*lld", f.width, static_cast<long long>(v));
         header += field;
     }
@@ -190,6 +213,7 @@ bool CDisplayMode::ParseCurrentHeader(const unsigned char* bytes, std::size_t si
         }
         offset += static_cast<std::size_t>(f.width);
     }
+    read.NormaliseSwitches();
     *this = read;
     return true;
 }
@@ -211,6 +235,7 @@ bool CDisplayMode::ParseOldHeader(const unsigned char* bytes, std::size_t size)
         offset += static_cast<std::size_t>(f.width);
     }
     read.DateTime = 0;
+    read.NormaliseSwitches();
     *this = read;
     return true;
 }

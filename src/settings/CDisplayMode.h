@@ -41,7 +41,8 @@ public:
     // Byte 4 of the probe's parameter block: bit 0 Error, bit 1 Status, bit 2 Stamp.
     uint8_t GetOptionBits() const;
 
-    // Section "DisplayMode" of the settings file; values are kept as read.
+    // Section "DisplayMode" of the settings file; values are kept as read,
+    // but for the on/off switches, whose every non-zero value is on and kept as 1.
     void LoadSettings(const std::string& path);
     void SaveSettings(const std::string& path) const;
 
@@ -55,6 +56,10 @@ public:
     // fuzz targets share these). `size` is the number of bytes available.
     bool ParseCurrentHeader(const unsigned char* bytes, std::size_t size);
     bool ParseOldHeader(const unsigned char* bytes, std::size_t size);
+
+    // Data, Error, Status, Stamp, DateTime and NoDisplay: 0 stays 0, every
+    // other value becomes 1.
+    void NormaliseSwitches();
 
     // The data row height: cxChar in HEX vertical mode with Data on, else cyChar.
     int32_t DataRowHeight() const { return (Data && DataMode == 2) ? cxChar : cyChar; }

@@ -101,7 +101,60 @@ TEST(CDisplayModeTest, OutOfWidthValuesAreClampedSoTheHeaderReadsBack)
     ASSERT_TRUE(read.ParseCurrentHeader(reinterpret_cast<const unsigned char*>(header.data()), header.size()));
     EXPECT_EQ(read.crDataRXD, -999999999);
     EXPECT_EQ(read.DataMode, 9);
-    EXPECT_EQ(read.Error, 0);
+    EXPECT_EQ(read.Error, 1) << "a negative switch is on, and stays on";
+}
+
+TEST(CDisplayModeTest, ANegativeOrLargeSwitchMeansOnEverywhere)
+{
+    // Written by hand, or by another program: any non-zero switch is on.
+    TempDir tmp;
+    const std::string ini = tmp.Path("ks-settings.ini");
+    WriteFileText(ini, "[DisplayMode]\nData=-1\nError=-1\nStatus=-7\nStamp=2\nDateTime=-1\nNoDisplay=0\n");
+    CDisplayMode m;
+    m.LoadSettings(ini);
+    EXPECT_EQ(m.Data, 1);
+    EXPECT_EQ(m.Error, 1);
+    EXPECT_EQ(m.Status, 1);
+    EXPECT_EQ(m.Stamp, 1);
+    EXPECT_EQ(m.DateTime, 1);
+    EXPECT_EQ(m.NoDisplay, 0);
+    EXPECT_EQ(m.GetOptionBits(), 7);
+
+    // Into a header and back, and into the settings file and back.
+    std::string header;
+    m.BuildHeader(header);
+    CDisplayMode read;
+    ASSERT_TRUE(read.ParseCurrentHeader(reinterpret_cast<const unsigned char*>(header.data()), header.size()));
+    for (int32_t v : {read.Data, read.Error, read.Status, read.Stamp, read.DateTime}) EXPECT_EQ(v, 1);
+    m.SaveSettings(ini);
+    CDisplayMode again;
+    again.LoadSettings(ini);
+    EXPECT_EQ(again.Error, 1);
+    EXPECT_EQ(again.Status, 1);
+
+    // Set directly (as a caller may): the probe's option bits take it as on,
+    // never as every bit at once.
+    CDisplayMode direct;
+    direct.Error = -1;
+    direct.Status = 0;
+    direct.Stamp = 0;
+    EXPECT_EQ(direct.GetOptionBits(), 1);
+    direct.BuildHeader(header);
+    ASSERT_TRUE(read.ParseCurrentHeader(reinterpret_cast<const unsigned char*>(header.data()), header.size()));
+    EXPECT_EQ(read.Error, 1);
+    EXPECT_EQ(read.Status, 0);
+
+    // A header switch holding another digit is on as well.
+    header[5] = '7'; // Error
+    const uint16_t sum = [&] {
+        uint32_t s = 0;
+        for (std::size_t i = 0; i < 92; i += 2) s += static_cast<uint8_t>(header[i]) | (static_cast<uint8_t>(header[i + 1]) << 8);
+        return static_cast<uint16_t>(~s);
+    }();
+    header[92] = static_cast<char>(sum >> 8);
+    header[93] = static_cast<char>(sum & 0xFF);
+    ASSERT_TRUE(read.ParseCurrentHeader(reinterpret_cast<const unsigned char*>(header.data()), header.size()));
+    EXPECT_EQ(read.Error, 1);
 }
 
 TEST(CDisplayModeTest, OldHeaderAcceptanceAndFields)
