@@ -129,9 +129,12 @@ void CAnalyzerDoc::PostPane(int id, intptr_t lParam) { PostMessage(frame, WM_SET
 void CAnalyzerDoc::OnAnalyzerStart()
 {
     if (running) return;
-    if (displayMode.DateTime) {
+    {
         CStoreGuard guard(StoreLock());
-        lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+        // A capture stopped mid-burst left no burst behind it: the idle
+        // stamp of this one must run from the start.
+        burstActive = false;
+        if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
     running = true;
     if (connected && link) link->RequestStart();
@@ -156,9 +159,12 @@ void CAnalyzerDoc::OnAnalyzerStop()
     // Gives the probe time to send what it still holds.
     if (!openingFile) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     running = false;
-    if (displayMode.DateTime) {
+    {
+        // Under the lock: the dispatch thread checks `running` under it
+        // before it begins a burst, so none begins after this.
         CStoreGuard guard(StoreLock());
-        lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+        burstActive = false;
+        if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
     PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
     PostMessage(ViewWindow(), WM_VSCROLL_BOTTOM);
