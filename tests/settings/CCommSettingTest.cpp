@@ -60,3 +60,24 @@ TEST(CCommSettingTest, GarbageFromTheFileNeverPicksAMissingEntry)
     EXPECT_EQ(ks::GetPrivateProfileIntA("COM", "Stopbit", 0, ini), 1);
     EXPECT_EQ(ks::GetPrivateProfileIntA("COM", "Baudrate", 0, ini), 40);
 }
+
+TEST(CCommSettingTest, AnIndexEqualToItsListLengthIsTheDefault)
+{
+    // One past each list's last entry: the first value that must not be used.
+    TempDir tmp;
+    const std::string ini = tmp.Path("ks-settings.ini");
+    WriteFileText(ini, "[COM]\nBaudrate=19\nDatabit=2\nStopbit=2\nParity=3\n");
+    CCommSetting c(ini);
+    EXPECT_EQ(c.BaudrateIndex(), 10);
+    EXPECT_EQ(c.DatabitIndex(), 1);
+    EXPECT_EQ(c.StopbitIndex(), 0);
+    EXPECT_EQ(c.ParityIndex(), 0);
+    EXPECT_EQ(Block(c, CDisplayMode()), (std::array<uint8_t, 8>{0x0A, 0, 0, 0, 0x03, 0, 0, 0}));
+    EXPECT_EQ(FormatLineParameters(c.PackLineParameters()), "COM: 9600-8-N-1");
+    // A packed value naming the entry after the last baud rate.
+    EXPECT_EQ(FormatLineParameters(19u | 0x20u), "COM: ?-8-N-1");
+    // The last entries themselves are used.
+    WriteFileText(ini, "[COM]\nBaudrate=18\nDatabit=1\nStopbit=1\nParity=2\n");
+    CCommSetting last(ini);
+    EXPECT_EQ(FormatLineParameters(last.PackLineParameters()), "COM: 230400-8-E-2");
+}
