@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "IsolatedUserState.h"
+
 int main(int argc, char** argv)
 {
+    const IsolatedUserState userState; // before anything reads the environment
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
