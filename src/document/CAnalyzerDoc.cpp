@@ -568,6 +568,16 @@ bool CAnalyzerDoc::OnSaveDocument(const std::string& path)
     }
     WaitCursor wait;
     OnAnalyzerStop();
+    if (!WriteCaptureFile(path)) {
+        ks::Messages().Show(WriteFailedText(), ks::MessageButtons::Ok);
+        return false;
+    }
+    DiscardChanges();
+    return true;
+}
+
+bool CAnalyzerDoc::WriteCaptureFile(const std::string& path)
+{
     std::string header;
     displayMode.BuildHeader(header);
     // Written beside the target and moved over it only when complete: a full
@@ -578,16 +588,33 @@ bool CAnalyzerDoc::OnSaveDocument(const std::string& path)
         CStoreGuard guard(StoreLock());
         ok = lineStore.SaveCaptureBody(file.TempPath());
     }
-    if (ok) ok = file.Commit();
-    if (!ok) {
-        ks::Messages().Show(WriteFailedText(), ks::MessageButtons::Ok);
-        return false;
-    }
+    return ok && file.Commit();
+}
+
+bool CAnalyzerDoc::WriteCaptureQuietly(const std::string& path)
+{
+    OnAnalyzerStop();
+    return WriteCaptureFile(path);
+}
+
+void CAnalyzerDoc::DiscardChanges()
+{
     {
         CStoreGuard guard(StoreLock());
         lineStore.SetModified(false);
     }
     modified = false;
+}
+
+bool CAnalyzerDoc::OpenAsUntitled(const std::string& path)
+{
+    if (!OnOpenDocument(path)) return false;
+    {
+        CStoreGuard guard(StoreLock());
+        lineStore.SetModified(true);
+    }
+    modified = true;
+    SetTitleFromPath({});
     return true;
 }
 

@@ -87,6 +87,14 @@ public:
     // Asks whether to save changes; false when the user cancelled (or the
     // save failed), so the caller must not go on.
     bool SaveModified();
+    // The end of a session that cannot ask (a termination signal): the
+    // capture is written to `path` without a word, whatever its state.
+    bool WriteCaptureQuietly(const std::string& path);
+    // The changes were dealt with elsewhere: closing does not ask about them.
+    void DiscardChanges();
+    // Opens `path` as an untitled capture with unsaved changes (a recovered
+    // capture is saved under a name of the user's choosing).
+    bool OpenAsUntitled(const std::string& path);
     // The name Save As proposes for a document with `path` and `title`.
     static QString ProposedSaveName(const std::string& path, const QString& title);
 
@@ -147,6 +155,7 @@ private:
     // The view's window (null without a view).
     QWidget* ViewWindow() const { return view ? view->Window() : nullptr; }
     bool SaveAs(const QString& proposed);
+    bool WriteCaptureFile(const std::string& path);
 
     std::string settingsPath;
     std::atomic<bool> running{false};

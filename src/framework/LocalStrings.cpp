@@ -68,6 +68,8 @@ const std::unordered_map<int, const char*>& OwnTable()
         {312, "Can not open the TextFile Converter."},
         {313, "Reading Data......"},
         {321, "Save changes to %s?"},
+        {400, "Kestrane was ended while a capture was not saved, and kept it.\nOpen the recovered capture now?\n\n"
+              "Yes opens it, No discards it, Cancel keeps it for the next start."},
         {57600, "Create a new document\nNew"},
         {57601, "Open an existing document\nOpen"},
         {57603, "Save the active document\nSave"},

@@ -71,11 +71,11 @@ void SetProgramPathsForTesting(const std::string& programDirectory, const std::s
 const std::string& ProgramDirectory() { return State().programDirectory; }
 const std::string& SettingsFilePath() { return State().settingsFile; }
 
-std::string PerUserDataDirectory()
+std::string PerUserDataDirectory(bool create)
 {
     const std::string dir = State().dataDirectory.empty() ? PerUserFolder(QStandardPaths::GenericDataLocation)
                                                            : State().dataDirectory;
-    MakeFolder(dir);
+    if (create) MakeFolder(dir);
     return dir;
 }
 

@@ -19,8 +19,8 @@ void SetProgramPathsForTesting(const std::string& programDirectory, const std::s
 const std::string& ProgramDirectory();
 const std::string& SettingsFilePath();
 // Where the program keeps files of its own for this user (the recovered
-// capture), with its trailing separator; created when first asked for.
-std::string PerUserDataDirectory();
+// capture), with its trailing separator; made unless `create` is false.
+std::string PerUserDataDirectory(bool create = true);
 
 // The settings file for a program in `programDirectory`: the one beside the
 // program when a write there can succeed (the folder takes a new file and an

@@ -9,8 +9,14 @@
 #include "FirmwareText.h"
 #include "LocalStrings.h"
 #include "CAnalyzerView.h"
+#include "DebugLog.h"
+#include "MessageService.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -35,6 +41,7 @@ CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
 
 CAnalyzerApp::~CAnalyzerApp()
 {
+    terminationSignals.reset();
     // The link's threads reach the view and the frame, so they end first;
     // then the windows go, then the document writes its settings back.
     if (doc) doc->CloseLink();
@@ -93,6 +100,9 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
         frame->resize(area.size());
         if (frame->layout()) frame->layout()->activate();
     }
+    // From here on a termination signal closes the program the normal way.
+    if (options.handleSignals)
+        terminationSignals = std::make_unique<ks::TerminationSignals>([this](int signal) { EndSession(signal); });
     if (noFileGiven) {
         doc->OnNewDocument();
     } else {
@@ -108,7 +118,63 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
         if (!OpenDocumentFile(file)) return false;
     }
     if (options.showWindow) frame->showMaximized();
+    if (noFileGiven) OfferRecoveredCaptures();
     return true;
+}
+
+QStringList CAnalyzerApp::RecoveredCaptures()
+{
+    const QDir dir(QFile::decodeName(ks::PerUserDataDirectory(false).c_str()));
+    QStringList paths;
+    for (const QString& name : dir.entryList({QStringLiteral("recovered-*.ksf")}, QDir::Files, QDir::Time | QDir::Reversed))
+        paths << dir.filePath(name);
+    return paths;
+}
+
+void CAnalyzerApp::EndSession(int signal)
+{
+    ks::OutputDebugString(QStringLiteral("Closing on signal %1").arg(signal));
+    if (doc) {
+        // The capture stops and the link's threads end before anything is written.
+        doc->CloseLink();
+        bool unsaved = false;
+        {
+            CStoreGuard guard(doc->StoreLock());
+            unsaved = doc->Lines().IsModified();
+        }
+        if (unsaved) {
+            // Nobody can be asked now: the capture is kept for the next start.
+            const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            std::string path = ks::PerUserDataDirectory() + "recovered-" + stamp.toStdString();
+            for (int n = 2; QFileInfo::exists(QFile::decodeName((path + ".ksf").c_str())); ++n)
+                path = ks::PerUserDataDirectory() + "recovered-" + stamp.toStdString() + "-" + std::to_string(n);
+            path += ".ksf";
+            if (!doc->WriteCaptureQuietly(path))
+                ks::OutputDebugString(QStringLiteral("The unsaved capture could not be kept in %1").arg(QFile::decodeName(path.c_str())));
+            doc->DiscardChanges();
+        }
+    }
+    if (frame) frame->close();
+    if (quitApplication) quitApplication();
+    else QCoreApplication::quit();
+}
+
+void CAnalyzerApp::OfferRecoveredCaptures()
+{
+    for (const QString& path : RecoveredCaptures()) {
+        switch (ks::Messages().Show(LoadLocalString(400), ks::MessageButtons::YesNoCancel)) {
+        case ks::MessageResult::Yes:
+            // Opened untitled and unsaved: it is now the document's to keep,
+            // and the file has done its work.
+            if (doc->OpenAsUntitled(QFile::encodeName(path).toStdString())) QFile::remove(path);
+            return;
+        case ks::MessageResult::No:
+            QFile::remove(path);
+            break;
+        default:
+            return; // kept for the next start
+        }
+    }
 }
 
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)

@@ -15,6 +15,9 @@ class CAnalyzerDoc;
 class CAnalyzerView;
 class CMainFrame;
 class CMessageBoxService;
+namespace ks {
+class TerminationSignals;
+}
 
 class CAnalyzerApp : public CCmdTarget {
 public:
@@ -25,6 +28,8 @@ public:
         bool showWindow = true;
         // Work out the program paths from the executable (tests set them).
         bool initProgramPaths = true;
+        // Close the normal way on SIGTERM, SIGHUP and SIGINT.
+        bool handleSignals = true;
     };
 
     CAnalyzerApp();
@@ -47,8 +52,21 @@ public:
     std::function<QString()> chooseOpenFile;
     // The File Open dialog's filters, in order.
     static QStringList OpenFileFilters();
+    // Ends the event loop once the frame has closed; replaced in tests,
+    // which run no loop of their own to end.
+    std::function<void()> quitApplication;
+
+    // Captures kept at the end of a session that could not ask about them:
+    // "recovered-<date>-<time>.ksf" in the per-user data directory, oldest
+    // first. Each is offered at the next start without a file to open.
+    static QStringList RecoveredCaptures();
 
 private:
+    // A termination signal: the capture stops, unsaved data goes to a
+    // recovery file, the frame closes and the settings are written back as
+    // at any other exit.
+    void EndSession(int signal);
+    void OfferRecoveredCaptures();
     void ShowAboutBox();
     void PromptOpenFile();
     void AddRecentFile(const QString& path);
@@ -56,6 +74,7 @@ private:
 
     Options options;
     std::unique_ptr<CMessageBoxService> messageBoxes;
+    std::unique_ptr<ks::TerminationSignals> terminationSignals;
     std::unique_ptr<CAnalyzerDoc> doc;
     CAnalyzerView* view = nullptr; // owned by the frame
     CMainFrame* frame = nullptr;   // deleted in the exit steps

@@ -40,7 +40,8 @@ bool AppFixture::StartApp(const Setup& setup)
     SetUnplugged(setup.unplugged);
     qputenv("KS_SIM_SCENARIO", setup.scenario);
 
-    ks::SetProgramPathsForTesting(QCoreApplication::applicationDirPath().toStdString() + "/", dir.Path("ks-settings.ini"));
+    ks::SetProgramPathsForTesting(QCoreApplication::applicationDirPath().toStdString() + "/", dir.Path("ks-settings.ini"),
+                                  dir.Path("data"));
     ks::SetMessageService(&messages);
     CAnalyzerApp::Options options;
     options.messageBoxes = false;

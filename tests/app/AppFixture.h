@@ -20,12 +20,14 @@
 
 class RecordingMessages : public ks::MessageService {
 public:
-    ks::MessageResult Show(const QString& text, ks::MessageButtons) override
+    ks::MessageResult Show(const QString& text, ks::MessageButtons buttons) override
     {
         std::lock_guard<std::mutex> guard(mutex);
         shown.push_back(text);
-        return ks::MessageResult::Ok;
+        return buttons == ks::MessageButtons::YesNoCancel ? yesNoCancel : ks::MessageResult::Ok;
     }
+    // The answer to Yes/No/Cancel questions (Ok: none of the three).
+    ks::MessageResult yesNoCancel = ks::MessageResult::Ok;
     std::vector<QString> Shown()
     {
         std::lock_guard<std::mutex> guard(mutex);
@@ -63,7 +65,7 @@ protected:
     CAnalyzerView* View() const { return app->View(); }
     CMainFrame* Frame() const { return app->Frame(); }
 
-    TempDir dir;
+    TempDir dir; // the test's settings file, its per-user data ("data/") and its files
     RecordingMessages messages;
     std::unique_ptr<CAnalyzerApp> app;
     std::string libraryFolder;
