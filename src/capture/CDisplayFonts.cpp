@@ -62,6 +62,22 @@ int TypewriterPixelSize(int cellHeight)
     return size;
 }
 
+// The stamp face: the typewriter face at the largest size whose line fits the
+// cell and whose widest text, a date "00/00/00" in its four cells, keeps clear
+// of the cells' edges. At the line's own size a date fills its cells to the
+// edge, and a stop mark followed by a start mark reads as one long number.
+int StampPixelSize(int cellHeight, int cellWidth)
+{
+    int size = TypewriterPixelSize(cellHeight);
+    const int margin = std::max(1, cellWidth / 8);
+    const int room = 4 * cellWidth - 2 * margin;
+    while (size > 1 &&
+           QFontMetrics(MakeFont(CDisplayFonts::kCourierFamily, size, false)).horizontalAdvance(QStringLiteral("00/00/00")) > room) {
+        --size;
+    }
+    return size;
+}
+
 } // namespace
 
 bool CDisplayFonts::InstallDisplayFonts()
@@ -103,7 +119,7 @@ CDisplayFonts::CDisplayFonts(int pixelHeight)
     fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, typewriter, true);  // rotated by the painter
     fonts[HEX] = MakeFont(kHexFamily, px, true, Hinting::None);
     fonts[CAPTION] = MakeFont(kCourierFamily, typewriter, false);
-    fonts[STAMP] = MakeFont(kCourierFamily, typewriter, false);
+    fonts[STAMP] = MakeFont(kCourierFamily, StampPixelSize(px, MeasureCell().cxChar), false);
     fonts[PATTERN] = MakeFont(kPatFamily, px, true, Hinting::None);
 }
 

@@ -3,6 +3,8 @@
 // the pictures are the ones each mode needs.
 #include "CDataChar.h"
 #include "CDisplayFonts.h"
+#include "CDisplayMode.h"
+#include "CStampTime.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -14,6 +16,7 @@
 #include <QRawFont>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -241,4 +244,57 @@ TEST(DisplayFontFiles, CommittedFontsAreWhatTheGeneratorMakes)
     ASSERT_TRUE(check.waitForFinished(120000));
     EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+}
+
+TEST(DisplayFontGaps, NeighbouringCellsAndDateMarksDoNotRunTogether)
+{
+    // On the display the cells touch; what keeps "77 1D" from reading as
+    // "771D" is the clear columns each picture leaves at its cell's edges.
+    const CDisplayFonts fonts(16);
+    const CharCell cell = fonts.MeasureCell();
+    CDisplayMode mode;
+    mode.DataMode = 1; // HEX horizontal
+    mode.cxChar = cell.cxChar;
+    mode.cyChar = cell.cyChar;
+    mode.crDataTXD = 0;
+    mode.crBkColor = 0xFFFFFF;
+    mode.crStampFore = 0;
+    QImage image(cell.cxChar, cell.cyChar, QImage::Format_RGB32);
+    for (int code = 0; code < 256; ++code) {
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            CDataChar(static_cast<uint8_t>(code), 0x20).Draw(p, image.rect(), fonts, mode);
+        }
+        int first = cell.cxChar, last = -1;
+        for (int x = 0; x < cell.cxChar; ++x) {
+            for (int y = 0; y < cell.cyChar; ++y) {
+                if (qGray(image.pixel(x, y)) < 160) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+            }
+        }
+        ASSERT_LE(first, last) << "byte 0x" << std::hex << code << " has no ink";
+        EXPECT_GE(first, 2) << "byte 0x" << std::hex << code;
+        EXPECT_LE(last, cell.cxChar - 3) << "byte 0x" << std::hex << code;
+    }
+
+    // A stop mark followed by a start mark.
+    const CStampTime stop(1230249600), start(1230249600);
+    const Extent e = stop.GetExtent(mode, 1);
+    QImage marks(2 * e.cx, e.cy, QImage::Format_RGB32);
+    marks.fill(Qt::white);
+    {
+        QPainter p(&marks);
+        stop.Draw(p, QRect(0, 0, e.cx, e.cy), fonts, mode);
+        start.Draw(p, QRect(e.cx, 0, e.cx, e.cy), fonts, mode);
+    }
+    int clearColumns = 0;
+    for (int x = e.cx - 3; x < e.cx + 3; ++x) {
+        bool ink = false;
+        for (int y = 0; y < e.cy; ++y) ink = ink || qGray(marks.pixel(x, y)) < 160;
+        clearColumns += ink ? 0 : 1;
+    }
+    EXPECT_GE(clearColumns, 2) << "the two dates run together";
 }

@@ -9,7 +9,16 @@
 // ink that leaves its cell shows on the grey. Codes the display never asks of
 // a font are left grey. Ink outside a cell is also counted and reported, and
 // the exit code is 1 when there is any.
+//
+// Below the grids, the same pictures as the display puts them, cell against
+// cell with nothing between: every KS_HEX byte, a line of bytes, and a stop
+// mark followed by a start mark. There two neighbours must not run together:
+// a generated picture with ink in the two outer columns of its cell, or two
+// date marks without a clear column between them, is reported and also makes
+// the exit code 1.
 #include "CDisplayFonts.h"
+#include "CDisplayMode.h"
+#include "CStampTime.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -40,6 +49,66 @@ constexpr Section kSections[] = {
 bool IsInk(QRgb pixel)
 {
     return qGray(pixel) < 160;
+}
+
+// Columns at a cell's left and right edge that must stay clear.
+constexpr int kEdgeColumns = 2;
+
+bool ColumnHasInk(const QImage& image, int x, int top, int height)
+{
+    for (int y = top; y < top + height; ++y)
+        if (IsInk(image.pixel(x, y))) return true;
+    return false;
+}
+
+// Draws the 256 KS_HEX pictures cell against cell at (left, top), 16 a row,
+// and returns how many touch an edge of their cell.
+int DrawHexBlock(QPainter& p, QImage& sheet, const CDisplayFonts& fonts, const CharCell& cell, int left, int top)
+{
+    const QFontMetrics metrics(fonts[CDisplayFonts::HEX]);
+    for (int code = 0; code < 256; ++code) {
+        const QPointF origin(left + (code & 15) * cell.cxChar, top + (code >> 4) * cell.cyChar + metrics.ascent());
+        fonts.DrawCode(p, CDisplayFonts::HEX, origin, static_cast<char16_t>(code));
+    }
+    p.end();
+    int touching = 0;
+    for (int code = 0; code < 256; ++code) {
+        const int x = left + (code & 15) * cell.cxChar;
+        const int y = top + (code >> 4) * cell.cyChar;
+        bool touches = false;
+        for (int c = 0; c < kEdgeColumns; ++c)
+            touches = touches || ColumnHasInk(sheet, x + c, y, cell.cyChar) ||
+                      ColumnHasInk(sheet, x + cell.cxChar - 1 - c, y, cell.cyChar);
+        if (touches) {
+            std::printf("KS_HEX 0x%02X: ink within %d pixels of the cell's edge\n", code, kEdgeColumns);
+            ++touching;
+        }
+    }
+    p.begin(&sheet);
+    return touching;
+}
+
+// A stop mark and a start mark side by side, as a capture stopped and started
+// again shows them; returns 1 when no clear column separates the two.
+int DrawTwoDateMarks(QPainter& p, QImage& sheet, const CDisplayFonts& fonts, const CharCell& cell, int left, int top)
+{
+    CDisplayMode mode;
+    mode.cxChar = cell.cxChar;
+    mode.cyChar = cell.cyChar;
+    mode.crStampFore = 0;         // black on white, for the ink test
+    mode.crBkColor = 0xFFFFFF;
+    const CStampTime stop(1230249600), start(1230249600);
+    const Extent e = stop.GetExtent(mode, 1);
+    stop.Draw(p, QRect(left, top, e.cx, e.cy), fonts, mode);
+    start.Draw(p, QRect(left + e.cx, top, e.cx, e.cy), fonts, mode);
+    p.end();
+    bool clear = false;
+    for (int x = left + e.cx - kEdgeColumns; x < left + e.cx + kEdgeColumns; ++x)
+        clear = clear || !ColumnHasInk(sheet, x, top, e.cy);
+    p.begin(&sheet);
+    if (clear) return 0;
+    std::printf("date marks side by side run together\n");
+    return 1;
 }
 
 int Usage()
@@ -87,7 +156,9 @@ int main(int argc, char** argv)
     const int gridW = kLabel + 16 * pitchX;
     const int sectionH = kLabel + kLabel + 16 * pitchY;
     const int width = std::max(gridW, 420) + 8;
-    const int height = static_cast<int>(std::size(kSections)) * sectionH + 8;
+    const int sideBySideTop = static_cast<int>(std::size(kSections)) * sectionH + 4;
+    const int sideBySideH = kLabel + 16 * cell.cyChar + kLabel + 2 * cell.cyChar + kLabel + 4 * cell.cyChar;
+    const int height = sideBySideTop + sideBySideH + 8;
 
     QImage sheet(width, height, QImage::Format_RGB32);
     sheet.fill(QColor(255, 255, 255));
@@ -135,6 +206,39 @@ int main(int argc, char** argv)
                 p.begin(&sheet);
             }
         }
+
+        // As the display shows them: cell against cell.
+        p.setFont(labelFont);
+        p.setPen(Qt::black);
+        int y = sideBySideTop;
+        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("As the display shows them: KS_HEX cell against cell"));
+        y += kLabel;
+        outside += DrawHexBlock(p, sheet, fonts, cell, 4 + kLabel, y);
+        y += 16 * cell.cyChar;
+        p.setFont(labelFont);
+        p.setPen(Qt::black);
+        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("A line of bytes: 77 1D 72 59 30 0D 0A 41 54 5A"));
+        y += kLabel;
+        {
+            const QFontMetrics metrics(fonts[CDisplayFonts::HEX]);
+            const char16_t line[] = {0x77, 0x1D, 0x72, 0x59, 0x30, 0x0D, 0x0A, 0x41, 0x54, 0x5A};
+            for (std::size_t i = 0; i < std::size(line); ++i) {
+                // 0x1D is drawn from KS_PAT in this mode, as the display does.
+                const bool pattern = line[i] >= 0x10 && line[i] <= 0x1F;
+                const int index = pattern ? CDisplayFonts::PATTERN : CDisplayFonts::HEX;
+                const char16_t code = pattern ? static_cast<char16_t>(line[i] + 0x30) : line[i];
+                fonts.DrawCode(p, index, QPointF(4 + kLabel + static_cast<int>(i) * cell.cxChar, y + metrics.ascent()), code);
+            }
+        }
+        y += 2 * cell.cyChar;
+        p.setFont(labelFont);
+        p.setPen(Qt::black);
+        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("A stop mark followed by a start mark"));
+        y += kLabel;
+        outside += DrawTwoDateMarks(p, sheet, fonts, cell, 4 + kLabel, y);
     }
     const QImage zoomed = zoom == 1 ? sheet : sheet.scaled(sheet.width() * zoom, sheet.height() * zoom);
     if (!zoomed.save(output, "PNG")) {

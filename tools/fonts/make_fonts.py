@@ -144,10 +144,17 @@ class Cell:
 # 9.6-pixel frame, which stands three pixels in from the cell's left edge.
 # Putting letter and digit boxes on whole pixels keeps these tiny shapes crisp
 # without hinting. Boxes below are (left, bottom, right, top) in pixels.
+#
+# Cells stand side by side on the display with nothing between them, so the
+# pictures keep clear of the cell's edges the way a typeface's side bearings
+# do: a byte's two digits stand closer to each other than to the digits of
+# the next byte, and "77 1D" never reads as "771D".
 STACK3 = [(2, 9, 8, 14), (2, 3, 8, 8), (2, -3, 8, 2)]   # three 5-pixel capitals
 STACK2 = [(2, 6, 8, 13), (2, -2, 8, 5)]                 # two 7-pixel capitals
-PAIR = [(-2, 0, 4, 10), (6, 0, 12, 10)]                 # two 6 x 10 digits
-PAIR_BARS = [(-2, 12, 12, 13), (-2, -3, 12, -2)]        # rules above and below
+PAIR = [(-1, 0, 4, 10), (5, 0, 10, 10)]                 # two 5 x 10 digits, 1 pixel apart
+PAIR_BARS = [(-1, 12, 10, 13), (-1, -3, 10, -2)]        # rules above and below, as wide as the pair
+# The least clear columns at either edge of a cell (the cell is 16 pixels).
+EDGE_GAP = 2
 
 
 def ref_box(source, chars):
@@ -284,9 +291,23 @@ def font_contents(p, family):
     return glyphs
 
 
+def picture_codes(family):
+    """The codes whose glyphs the generator draws itself."""
+    if family == "KS_HEX":
+        return range(0x100)
+    if family == "KS_SPC":
+        return [c for c in range(0x100) if c < 0x20 or 0x7F <= c <= 0x9F]
+    return [c for c in range(0x20, 0x70) if pat_picture_kind(c)]
+
+
+def pat_picture_kind(code):
+    return 0x20 <= code <= 0x4F or code in (0x56, 0x57) or 0x60 <= code <= 0x6F
+
+
 def build(p, family, out_dir):
     c = p.cell
     contents = font_contents(p, family)
+    pictures = {f"uni{code:04X}" for code in picture_codes(family)}
     order = [".notdef"] + [f"uni{code:04X}" for code in sorted(contents)]
     glyphs = {".notdef": p.notdef()}
     glyphs.update({f"uni{code:04X}": g for code, g in contents.items()})
@@ -312,6 +333,12 @@ def build(p, family, out_dir):
                                    g.yMin < -c.descent or g.yMax > c.ascent):
             raise SystemExit(f"{family}: {name} leaves the cell: "
                              f"{(g.xMin, g.yMin, g.xMax, g.yMax)}")
+        # The generated pictures (not the letters copied from the base face,
+        # which bring their own bearings) keep clear of the cell's edges.
+        edge = EDGE_GAP * c.px
+        if g.numberOfContours and name in pictures and (g.xMin < edge or g.xMax > c.advance - edge):
+            raise SystemExit(f"{family}: {name} comes closer than {EDGE_GAP} pixels to the cell's edge: "
+                             f"{(g.xMin, g.xMax)}")
     fb.setupHorizontalMetrics(metrics)
     fb.setupHorizontalHeader(ascent=c.ascent, descent=-c.descent, lineGap=0)
     base_os2 = p.base.font["OS/2"]
