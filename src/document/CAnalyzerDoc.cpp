@@ -132,8 +132,10 @@ void CAnalyzerDoc::OnAnalyzerStart()
     {
         CStoreGuard guard(StoreLock());
         // A capture stopped mid-burst left no burst behind it: the idle
-        // stamp of this one must run from the start.
+        // stamp of this one must run from the start, and its first draw
+        // does not wait on the pace of the last one.
         burstActive = false;
+        busyLine = false;
         if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
     running = true;
@@ -260,7 +262,7 @@ void CAnalyzerDoc::OnBurstEndPosted()
     burstEndPending = false;
     if (burstDrawDeferred) return; // the pending draw takes this burst too
     const auto since = std::chrono::steady_clock::now() - lastBurstDraw;
-    const auto interval = std::chrono::milliseconds(kMinDrawIntervalMs);
+    const auto interval = std::chrono::milliseconds(busyLine ? kBusyDrawIntervalMs : kMinDrawIntervalMs);
     if (since < interval) {
         burstDrawDeferred = true;
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(interval - since);
@@ -278,7 +280,16 @@ void CAnalyzerDoc::DrawBurst()
     if (!view) return;
     lastBurstDraw = std::chrono::steady_clock::now();
     const bool draw = !displayMode.NoDisplay;
+    {
+        // How fast the line runs decides how soon the next draw comes.
+        CStoreGuard guard(StoreLock());
+        busyLine = lineStore.GetLastLineIndex() - lastDrawnLine >= kBusyLines;
+    }
     view->FinishBurst(draw);
+    {
+        CStoreGuard guard(StoreLock());
+        lastDrawnLine = lineStore.GetLastLineIndex();
+    }
     if (onBurstDrawn) onBurstDrawn();
     if (draw && running) {
         view->SetTimer(IAnalyzerDisplay::TIMER_SHOW_TAIL, 300);

@@ -60,6 +60,12 @@ public:
     // Live drawing happens at most this often; bursts in between are drawn
     // together (the screen cannot show more, and each draw has a fixed cost).
     static constexpr int kMinDrawIntervalMs = 100;
+    // When whole screens of lines arrive between two draws (a fast line),
+    // every draw paints the window afresh and nobody reads the lines passing
+    // by anyway: drawing then waits this long, well inside the 0.4 s in which
+    // data must reach the screen.
+    static constexpr int kBusyDrawIntervalMs = 250;
+    static constexpr int kBusyLines = 8;
 
     // Line indicators: colours 0x00BBGGRR of RTS, CTS, DTR, DSR, CD.
     void UpdateLineIndicators(uint8_t statusByte);
@@ -181,5 +187,7 @@ private:
     std::string pathName;
     std::string linkLibraryPath;
     std::chrono::steady_clock::time_point lastBurstDraw{};
+    int lastDrawnLine = 0; // the store's last line at the last draw, after trimming
+    bool busyLine = false; // whole screens of lines came between the last two draws
     bool burstDrawDeferred = false;
 };

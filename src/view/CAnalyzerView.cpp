@@ -423,6 +423,16 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
     const int y = band.top();
     const CLineInfo* info = doc->Lines().GetLine(lineIndex);
     if (!info) return {x, y};
+    // Between two status changes the five line rows run flat at the levels
+    // of the last change: one stretch of rows is drawn for the whole run of
+    // characters and stamps, not one per cell (the same pixels, a fraction
+    // of the painting at full rate).
+    const int rowsY = y + 2 * mode.DataRowHeight();
+    int runStart = -1;
+    const auto endRun = [&] {
+        if (runStart >= 0 && x > runStart) runningLineState.PaintLineRows(dc, pens, runStart, rowsY, x - runStart, mode, d);
+        runStart = -1;
+    };
     for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
         const CShape* item = info->GetItem(i);
         if (!item) continue;
@@ -430,11 +440,12 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         case KIND_DATA: {
             const Extent e = item->GetExtent(mode, 1);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            runningLineState.PaintLineRows(dc, pens, x, y + 2 * e.cy, e.cx, mode, d);
+            if (runStart < 0) runStart = x;
             x += e.cx;
             break;
         }
         case KIND_STATUS: {
+            endRun();
             const auto* status = static_cast<const CStatus*>(item);
             const Extent e = item->GetExtent(mode, d);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
@@ -446,11 +457,12 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         case KIND_STAMP: {
             const Extent e = item->GetExtent(mode, d);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            runningLineState.PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
+            if (runStart < 0) runStart = x;
             x += e.cx;
             break;
         }
         case KIND_STAMPTIME: {
+            endRun();
             const Extent e = item->GetExtent(mode, d);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
             x += e.cx;
@@ -460,6 +472,7 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
             break;
         }
     }
+    endRun();
     return {x, y};
 }
 
@@ -506,6 +519,23 @@ void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplay
     dc.restore();
 }
 
+void CAnalyzerView::DrawCaptionColumn(QPainter& dc, int height, const CDisplayMode& mode)
+{
+    // The column repeats the same few captions down the window and changes
+    // only with the settings or the height: drawn once, then copied, since
+    // a live capture renders the window afresh many times a second.
+    const CaptionKey key{height, mode.Data, mode.DataMode, mode.Status, mode.Stamp, mode.cxChar, mode.cyChar,
+                         mode.crDataTXD, mode.crDataRXD, mode.crStampFore, mode.crBkColor};
+    if (captionColumn.isNull() || !(key == captionKey)) {
+        captionColumn = QImage(kCaptionWidth, std::max(height, 1), QImage::Format_RGB32);
+        captionColumn.fill(ColourOf(mode.crBkColor));
+        QPainter painter(&captionColumn);
+        DrawCaptions(painter, QRect(0, 0, kCaptionWidth, height), mode, false);
+        captionKey = key;
+    }
+    dc.drawImage(QPoint(0, 0), captionColumn);
+}
+
 void CAnalyzerView::EnsureBacking()
 {
     const int width = kCaptionWidth + std::max(doc->DisplayMode().cxLine, 0);
@@ -534,7 +564,7 @@ void CAnalyzerView::RenderAllLocked()
     const int bottom = ClientBottom();
     QPainter dc(&backing);
     dc.fillRect(backing.rect(), ColourOf(mode.crBkColor));
-    DrawCaptions(dc, QRect(0, 0, kCaptionWidth, bottom), mode, false);
+    DrawCaptionColumn(dc, bottom, mode);
     // Items never spill into the caption column.
     dc.setClipRect(QRect(kCaptionWidth, 0, backing.width() - kCaptionWidth, backing.height()));
     cursor = DrawCursor{};
@@ -671,7 +701,7 @@ void CAnalyzerView::paintEvent(QPaintEvent*)
         {
             QPainter dc(&backing);
             dc.fillRect(QRect(0, 0, kCaptionWidth, height), background);
-            DrawCaptions(dc, QRect(0, 0, kCaptionWidth, height), mode, false);
+            DrawCaptionColumn(dc, height, mode);
         }
         renderNeeded = true; // the lines appear at the first paint after the capture
         painter.drawImage(QPoint(0, 0), backing, QRect(0, 0, kCaptionWidth, height));

@@ -108,6 +108,7 @@ private:
     void SetScrollBarsEnabled(bool on);
     void ScrollToTail();
     void RenderAllLocked();
+    void DrawCaptionColumn(QPainter& dc, int height, const CDisplayMode& mode);
     void EnsureBacking();
     void ScrollBackingUp(int pixels, int height);
     void SendCounters();
@@ -122,6 +123,13 @@ private:
     std::unique_ptr<CDisplayFonts> fonts;
     QPen pens[2];
     QImage backing;
+    // The caption column as last drawn, and what it was drawn for.
+    struct CaptionKey {
+        int height, data, dataMode, status, stamp, cxChar, cyChar, txd, rxd, stampFore, background;
+        bool operator==(const CaptionKey&) const = default;
+    };
+    QImage captionColumn;
+    CaptionKey captionKey{};
     bool renderNeeded = true;
     int fullRenderCount = 0;
 
