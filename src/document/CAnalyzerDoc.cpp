@@ -311,7 +311,7 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
     link = std::make_unique<CUSBCom>();
     if (!linkLibraryPath.empty()) link->SetLibraryPath(linkLibraryPath);
     link->SetCallbacks(dataCallback, &CAnalyzerDoc::LinkLostCallback, this);
-    connected = link->Open();
+    connected = !linkRefused && link->Open();
     ApplyCommSettings();
     return connected;
 }

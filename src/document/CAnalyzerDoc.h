@@ -108,6 +108,9 @@ public:
 
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
+    // The transport the user named cannot be used (the reason was shown at
+    // start-up): no link opens, rather than quietly another transport.
+    void RefuseLink() { linkRefused = true; }
 
     bool IsRunning() const { return running.load(); }
     bool IsConnected() const { return connected.load(); }
@@ -171,6 +174,7 @@ private:
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;
     std::string linkLibraryPath;
+    bool linkRefused = false;
     std::chrono::steady_clock::time_point lastBurstDraw{};
     bool burstDrawDeferred = false;
 };
