@@ -140,6 +140,14 @@ void FakeModem::Pulse(const Pty& pty, int tiocm)
     ++p.generation;
 }
 
+void FakeModem::AddErrorCounts(const Pty& pty, int frame, int parity)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    Port& p = PortOf(pty);
+    p.counts.frame += frame;
+    p.counts.parity += parity;
+}
+
 void FakeModem::FailWaitWith(int err)
 {
     std::lock_guard<std::mutex> lock(mutex);

@@ -45,6 +45,7 @@ public:
     void Reset();
     void SetLines(const Pty& pty, int tiocm); // changes levels, counting edges
     void Pulse(const Pty& pty, int tiocm);    // toggles and back: counters only
+    void AddErrorCounts(const Pty& pty, int frame, int parity); // what the driver counted
     void FailWaitWith(int err);               // the next waits fail (EINVAL: no support)
     void FailLinesWith(int err);              // TIOCMGET fails from now on
     void SetCountsSupported(bool supported);
