@@ -1,5 +1,6 @@
 // The tap's parts that decide bytes and order on their own: the marker
 // parser, the merge of the sources, the wiring and the configuration.
+#include "ArrivalClock.h"
 #include "MarkedByteParser.h"
 #include "RecordMerger.h"
 #include "TapConfig.h"
@@ -92,6 +93,42 @@ TEST(RecordMerger, TicksBringTheToldMillisecondsUpToEachRecord)
     EXPECT_EQ(Emit(quiet, INT64_MAX), (std::vector<uint8_t>{0x20, 'a'})) << "ticks switched off";
 }
 
+TEST(ArrivalClock, ATurnsTailFollowsItsStreamAndTheAnswerEndsAtTheRead)
+{
+    constexpr int64_t c = 1000; // one character time
+    tap::ArrivalClock master, slave;
+    master.Start(0);
+    slave.Start(0);
+    int64_t t[8];
+    // The master's first character wakes the reader at once.
+    master.Date(1, 10 * c, c, 0, t);
+    EXPECT_EQ(t[0], 10 * c);
+    master.Empty(10 * c, false);
+    // While the reader gathers, the master sends three more and stops; the
+    // slave answers from 20c on. Both are read at 25c: the master's go on
+    // from its last character, the slave's end at the read.
+    slave.Empty(10 * c, true);
+    master.Date(3, 25 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 3), (std::vector<int64_t>{11 * c, 12 * c, 13 * c}));
+    slave.Date(4, 25 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 4), (std::vector<int64_t>{22 * c, 23 * c, 24 * c, 25 * c}));
+    // The master was quiet at the next wake-up: its next turn is dated back
+    // from its read, but never before it was last found empty, nor after the
+    // read.
+    master.Empty(27 * c, true);
+    master.Date(5, 29 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 5), (std::vector<int64_t>{27 * c, 27 * c, 27 * c, 28 * c, 29 * c}));
+    // A stream that seems to run ahead of the reads is held back to them.
+    master.Date(3, 30 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 3), (std::vector<int64_t>{30 * c, 30 * c, 30 * c}));
+    // The hold-back lets a late adapter's characters go back that far.
+    tap::ArrivalClock late;
+    late.Start(0);
+    late.Empty(100 * c, true);
+    late.Date(2, 101 * c, 3 * c, 5 * c, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 2), (std::vector<int64_t>{98 * c, 101 * c}));
+}
+
 TEST(TapWiring, ParsesTheCableAndRefusesWhatCannotBeWired)
 {
     TapWiring w = TapWiring::Default();
@@ -138,7 +175,7 @@ TEST(TapConfig, EnvironmentOverUserFileOverProgramFile)
     EXPECT_TRUE(fatal) << "a hold beyond a second is refused";
     EXPECT_NE(problems.find("KS_TAP_COLOR"), std::string::npos);
     EXPECT_NE(problems.find("no equals"), std::string::npos);
-    EXPECT_EQ(bad.holdMs, 2);
+    EXPECT_EQ(bad.holdMs, TapConfig{}.holdMs) << "a refused value changes nothing";
 }
 
 } // namespace

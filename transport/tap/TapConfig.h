@@ -20,7 +20,7 @@ struct TapConfig {
     TapWiring wiring = TapWiring::Default();
     // How far the two ports' records may be reordered after their reads:
     // records wait this long for the other port before they go out.
-    int holdMs = 2;
+    int holdMs = 0;
     // The files that were read, for messages.
     std::vector<std::string> sources;
 };

@@ -292,8 +292,7 @@ void TapDevice::StartStreaming()
         for (int i = 0; i < 64 && ::read(p.fd, scratch, sizeof scratch) > 0; ++i) {
         }
         p.parser.Reset();
-        p.lastDrained = now;
-        p.lastAssigned = now;
+        p.clock.Start(now);
         p.pendingFrame = p.pendingParity = 0;
         p.countsOk = io.counts(io.context, p.fd, &p.counts) == 0;
         const int inputs = config.wiring.InputsUsed(port);
@@ -334,7 +333,7 @@ int64_t TapDevice::Watermark() const
 {
     // Every later record of a port arrives after the port was last found
     // empty, less the hold-back it may be dated back by.
-    const int64_t heard = std::min(ports[kTxdPort].lastDrained, ports[kRxdPort].lastDrained);
+    const int64_t heard = std::min(ports[kTxdPort].clock.LastEmpty(), ports[kRxdPort].clock.LastEmpty());
     return heard - static_cast<int64_t>(config.holdMs) * 1000000;
 }
 
@@ -355,7 +354,7 @@ void TapDevice::Run()
         int64_t waitNs = -1;
         if (streaming && merger.Holding()) {
             const int64_t due = merger.OldestHeld() + static_cast<int64_t>(config.holdMs) * 1000000;
-            waitNs = std::max<int64_t>(0, due - MonotonicNs());
+            waitNs = std::max<int64_t>(0, std::max(due, lastEmitAt + kEmitGapNs) - MonotonicNs());
         }
         const timespec ts = ToTimespec(waitNs);
         lock.unlock();
@@ -377,14 +376,19 @@ void TapDevice::Run()
                 readAny = true;
                 ReadPort(port, polledAt);
             } else if (ready >= 0) {
-                ports[port].lastDrained = std::max(ports[port].lastDrained, polledAt);
+                ports[port].clock.Empty(polledAt, true);
             }
         }
         if (!goneReason.empty()) {
             Lost(goneReason);
             break;
         }
-        if (streaming) EmitDue(Watermark());
+        // Records go into the pipe in batches (see kEmitGapNs), except when
+        // the ports have gone quiet: then what is due goes at once.
+        if (streaming && (!readAny || polledAt - lastEmitAt >= kEmitGapNs)) {
+            EmitDue(Watermark());
+            lastEmitAt = polledAt;
+        }
         Flush();
         if (readAny) {
             // Let the next characters gather for a moment (see kMinWakeGapNs);
@@ -412,14 +416,14 @@ void TapDevice::ReadPort(int port, int64_t polledAt)
             if (streaming) Received(port, buffer, static_cast<std::size_t>(n), t);
             else p.parser.Feed(buffer, static_cast<std::size_t>(n), [](const ReceivedChar&) {});
             if (static_cast<std::size_t>(n) < sizeof buffer) {
-                p.lastDrained = t;
+                p.clock.Empty(t, false);
                 return;
             }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            p.lastDrained = std::max(p.lastDrained, polledAt);
+            p.clock.Empty(polledAt, false);
             return;
         }
         // A terminal reads end of file or fails only when it is hung up: the
@@ -461,21 +465,15 @@ void TapDevice::Received(int port, const uint8_t* bytes, std::size_t count, int6
     std::size_t m = 0;
     p.parser.Feed(bytes, count, [&](const ReceivedChar& c) { chars[m++] = c; });
     if (m == 0) return;
-    // The characters of one read came in back to back, the last just before
-    // the read: date each back by one character time, but never before the
-    // port was last found empty (less the hold-back) or before its previous
-    // character.
-    const int64_t charNs = static_cast<int64_t>(format.CharNanos());
-    int64_t floor = std::max(p.lastAssigned, p.lastDrained - static_cast<int64_t>(config.holdMs) * 1000000);
+    int64_t times[kReadSize + 1];
+    p.clock.Date(m, readAt, static_cast<int64_t>(format.CharNanos()), static_cast<int64_t>(config.holdMs) * 1000000,
+                 times);
     const uint8_t direction = port == kRxdPort ? 0x08 : 0x00;
     for (std::size_t i = 0; i < m; ++i) {
-        const int64_t t = std::max(readAt - static_cast<int64_t>(m - 1 - i) * charNs, floor);
-        floor = t;
         uint8_t b0 = static_cast<uint8_t>(0x20 | direction);
         if (chars[i].error && format.reportErrors) b0 |= ErrorIsFraming(p, chars[i].value) ? 0x12 : 0x10;
-        merger.Add(port, t, b0, static_cast<uint8_t>(chars[i].value & format.DataMask()));
+        merger.Add(port, times[i], b0, static_cast<uint8_t>(chars[i].value & format.DataMask()));
     }
-    p.lastAssigned = floor;
 }
 
 void TapDevice::OnLines(int port, const ModemWatcher::Change& change)

@@ -3,6 +3,7 @@
 // one reader thread that takes what both have received, stamps it with its
 // arrival time and merges the two directions and the control lines into the
 // probe's record stream, written into the pipe the program reads.
+#include "ArrivalClock.h"
 #include "LineFormat.h"
 #include "MarkedByteParser.h"
 #include "ModemWatcher.h"
@@ -33,14 +34,16 @@ public:
     // few characters gather per read instead of one wake-up each; the first
     // character after a quiet spell is taken at once.
     static constexpr int64_t kMinWakeGapNs = 1000000;
+    // Records go to the program at most this often while characters keep
+    // coming: each write wakes two threads of the program.
+    static constexpr int64_t kEmitGapNs = 2000000;
 
 private:
     struct PortState {
         int fd = -1;
         std::string path;
         MarkedByteParser parser;
-        int64_t lastDrained = 0;  // the port was empty at this time
-        int64_t lastAssigned = 0; // arrival time given to its last character
+        ArrivalClock clock;
         int pendingFrame = 0;     // error counts not yet matched with a character
         int pendingParity = 0;
         KsTapCounts counts{};
@@ -82,6 +85,7 @@ private:
     int writeFd = -1;
     int wakeFd = -1;
     std::string goneReason;
+    int64_t lastEmitAt = 0;
     std::thread reader;
     std::unique_ptr<ModemWatcher> watchers[kPortCount];
     WakeSignal wakeSignal;
