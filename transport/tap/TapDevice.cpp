@@ -354,7 +354,7 @@ void TapDevice::Run()
         int64_t waitNs = -1;
         if (streaming && merger.Holding()) {
             const int64_t due = merger.OldestHeld() + static_cast<int64_t>(config.holdMs) * 1000000;
-            waitNs = std::max<int64_t>(0, std::max(due, lastEmitAt + kEmitGapNs) - MonotonicNs());
+            waitNs = std::max<int64_t>(0, due - MonotonicNs());
         }
         const timespec ts = ToTimespec(waitNs);
         lock.unlock();
