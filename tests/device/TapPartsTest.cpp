@@ -112,15 +112,20 @@ TEST(ArrivalClock, ATurnsTailFollowsItsStreamAndTheAnswerEndsAtTheRead)
     EXPECT_EQ(std::vector<int64_t>(t, t + 3), (std::vector<int64_t>{11 * c, 12 * c, 13 * c}));
     slave.Date(4, 25 * c, c, 0, t);
     EXPECT_EQ(std::vector<int64_t>(t, t + 4), (std::vector<int64_t>{22 * c, 23 * c, 24 * c, 25 * c}));
-    // The master was quiet at the next wake-up: its next turn is dated back
-    // from its read, but never before it was last found empty, nor after the
-    // read.
+    // The master's stream had ended well before that read: its next turn,
+    // though read at the very next wake-up, is dated back from its read.
+    master.Empty(25 * c, false);
+    master.Date(2, 31 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 2), (std::vector<int64_t>{30 * c, 31 * c}));
+    // Quiet at a wake-up: dated back from the read, but never before it was
+    // last found empty, nor after the read.
     master.Empty(27 * c, true);
-    master.Date(5, 29 * c, c, 0, t);
-    EXPECT_EQ(std::vector<int64_t>(t, t + 5), (std::vector<int64_t>{27 * c, 27 * c, 27 * c, 28 * c, 29 * c}));
+    master.Empty(32 * c, true);
+    master.Date(5, 34 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 5), (std::vector<int64_t>{32 * c, 32 * c, 32 * c, 33 * c, 34 * c}));
     // A stream that seems to run ahead of the reads is held back to them.
-    master.Date(3, 30 * c, c, 0, t);
-    EXPECT_EQ(std::vector<int64_t>(t, t + 3), (std::vector<int64_t>{30 * c, 30 * c, 30 * c}));
+    master.Date(3, 35 * c, c, 0, t);
+    EXPECT_EQ(std::vector<int64_t>(t, t + 3), (std::vector<int64_t>{35 * c, 35 * c, 35 * c}));
     // The hold-back lets a late adapter's characters go back that far.
     tap::ArrivalClock late;
     late.Start(0);

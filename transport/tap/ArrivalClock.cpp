@@ -28,7 +28,9 @@ void ArrivalClock::Date(std::size_t count, int64_t readAt, int64_t charNs, int64
         times[i] = previous = t;
     }
     lastAssigned = previous;
-    streaming = true;
+    // The stream runs on only if its characters reach up to the read; a
+    // stream that ended before it starts afresh with its next character.
+    streaming = readAt - previous <= 2 * charNs;
 }
 
 } // namespace tap

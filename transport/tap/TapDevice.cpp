@@ -383,22 +383,28 @@ void TapDevice::Run()
             Lost(goneReason);
             break;
         }
-        // Records go into the pipe in batches (see kEmitGapNs), except when
-        // the ports have gone quiet: then what is due goes at once.
-        if (streaming && (!readAny || polledAt - lastEmitAt >= kEmitGapNs)) {
-            EmitDue(Watermark());
-            lastEmitAt = polledAt;
-        }
+        if (streaming) EmitDue(Watermark());
         Flush();
         if (readAny) {
-            // Let the next characters gather for a moment (see kMinWakeGapNs);
-            // a stop, a close or a control-line change still wakes at once.
-            const int64_t left = polledAt + kMinWakeGapNs - MonotonicNs();
-            if (left > 0) {
-                pollfd w{wakeFd, POLLIN, 0};
+            // Let the characters of a busy port gather for a moment (see
+            // kGatherNs) instead of waking for each. A port that was quiet
+            // is still watched: the first character of its next turn wakes
+            // the reader at once and so gets its time right. A stop, a close
+            // or a control-line change wakes it too.
+            pollfd w[3] = {{wakeFd, POLLIN, 0}};
+            nfds_t n = 1;
+            for (int port = 0; port < kPortCount; ++port)
+                if (fds[port].revents == 0) w[n++] = pollfd{ports[port].fd, POLLIN, 0};
+            // Both directions streaming right up to this read: full duplex,
+            // whose characters are dated by the line rate anyway, so they
+            // may gather a little longer.
+            const bool duplex = ports[kTxdPort].clock.Streaming() && ports[kRxdPort].clock.Streaming();
+            const int64_t gather = duplex ? kGatherBusyNs : kGatherNs;
+            const int64_t left = polledAt + gather - MonotonicNs();
+            if (left > 0 && n > 0) {
                 const timespec pause = ToTimespec(left);
                 lock.unlock();
-                ::ppoll(&w, 1, &pause, nullptr);
+                ::ppoll(w, n, &pause, nullptr);
                 lock.lock();
             }
         }

@@ -30,13 +30,12 @@ public:
     int OpenPipe(int device);
     int Request(int device, int directionIn, int request, int value, int length, void* buffer);
 
-    // Under load the reader wakes at most once in this time, which lets a
-    // few characters gather per read instead of one wake-up each; the first
-    // character after a quiet spell is taken at once.
-    static constexpr int64_t kMinWakeGapNs = 1000000;
-    // Records go to the program at most this often while characters keep
-    // coming: each write wakes two threads of the program.
-    static constexpr int64_t kEmitGapNs = 2000000;
+    // While a port keeps delivering, the reader takes its characters at
+    // most this often (a few at a time instead of waking for each); a port
+    // that was quiet wakes it at once.
+    static constexpr int64_t kGatherNs = 3000000;
+    // ... and while both ports stream without a pause, this often.
+    static constexpr int64_t kGatherBusyNs = 5000000;
 
 private:
     struct PortState {
@@ -85,7 +84,6 @@ private:
     int writeFd = -1;
     int wakeFd = -1;
     std::string goneReason;
-    int64_t lastEmitAt = 0;
     std::thread reader;
     std::unique_ptr<ModemWatcher> watchers[kPortCount];
     WakeSignal wakeSignal;
