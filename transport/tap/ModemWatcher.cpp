@@ -146,10 +146,11 @@ void ModemWatcher::Run()
             if (io.wait(io.context, fd, tiocmMask) != 0) {
                 const int err = errno;
                 if (err == EINTR) {
-                    // Interrupted or nothing happened for a while; a change
-                    // that came in the meantime is still counted and seen
-                    // below at the next wake-up.
+                    // Interrupted. A change that came between the last look
+                    // and the start of the wait does not end the wait, so
+                    // look again now rather than only at the next change.
                     if (quit) break;
+                    if (!Sample(MonotonicNs(), countsOk)) break;
                     continue;
                 }
                 if (DeviceGone(err)) {
