@@ -386,15 +386,16 @@ void TapDevice::Run()
         if (streaming) EmitDue(Watermark());
         Flush();
         if (readAny) {
-            // Let the characters of a busy port gather for a moment (see
-            // kGatherNs) instead of waking for each. A port that was quiet
-            // is still watched: the first character of its next turn wakes
-            // the reader at once and so gets its time right. A stop, a close
-            // or a control-line change wakes it too.
+            // Let the characters of a streaming port gather for a moment (see
+            // kGatherNs) instead of waking for each. A port that is quiet,
+            // or whose stream ended before this read, is still watched: the
+            // first character of its next turn wakes the reader at once and
+            // so gets its time right. A stop, a close or a control-line
+            // change wakes it too.
             pollfd w[3] = {{wakeFd, POLLIN, 0}};
             nfds_t n = 1;
             for (int port = 0; port < kPortCount; ++port)
-                if (fds[port].revents == 0) w[n++] = pollfd{ports[port].fd, POLLIN, 0};
+                if (!ports[port].clock.Streaming()) w[n++] = pollfd{ports[port].fd, POLLIN, 0};
             // Both directions streaming right up to this read: full duplex,
             // whose characters are dated by the line rate anyway, so they
             // may gather a little longer.

@@ -35,7 +35,7 @@ public:
     // that was quiet wakes it at once.
     static constexpr int64_t kGatherNs = 3000000;
     // ... and while both ports stream without a pause, this often.
-    static constexpr int64_t kGatherBusyNs = 5000000;
+    static constexpr int64_t kGatherBusyNs = 4000000;
 
 private:
     struct PortState {
