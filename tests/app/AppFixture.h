@@ -16,6 +16,7 @@
 #include <functional>
 #include <mutex>
 #include <memory>
+#include <string>
 #include <vector>
 
 class RecordingMessages : public ks::MessageService {
@@ -49,6 +50,8 @@ protected:
         bool unplugged = false;       // the probe is pulled out: the link fails
         const char* scenario = "modem";
         bool show = true;             // show the frame (which opens the link)
+        bool splash = false;          // let a splash greet a start without a file
+        std::string linkLibrary;      // the transport to load (empty: the simulated probe's copy)
     };
 
     void TearDown() override;

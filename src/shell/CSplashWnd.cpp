@@ -1,0 +1,194 @@
+#include "CSplashWnd.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// The two program-wide values of the splash: may one be shown in this run,
+// and the one that exists now.
+bool splashEnabled = false;
+CSplashWnd* currentSplash = nullptr;
+
+// A key whose shortcut check closed the splash: its key press, which Qt
+// delivers right after, is swallowed too.
+int swallowedKey = 0;
+
+QString& PictureSource()
+{
+    static QString path = QStringLiteral(":/splash/splash.png");
+    return path;
+}
+
+} // namespace
+
+void CSplashWnd::EnableSplashScreen(bool enable) { splashEnabled = enable; }
+
+CSplashWnd* CSplashWnd::Current() { return currentSplash; }
+
+void CSplashWnd::SetPicturePath(const QString& path) { PictureSource() = path; }
+
+QString CSplashWnd::PicturePath() { return PictureSource(); }
+
+double CSplashWnd::CoverageAfter(int steps)
+{
+    double white = 1.0;
+    for (int i = 0; i < steps && i < static_cast<int>(kFadeAlphas.size()); ++i)
+        white *= 1.0 - kFadeAlphas[static_cast<std::size_t>(i)] / 255.0;
+    return 1.0 - white;
+}
+
+void CSplashWnd::OpenSplash(QWidget* owner)
+{
+    if (!splashEnabled || currentSplash) return;
+    swallowedKey = 0;
+    auto* splash = new CSplashWnd(owner);
+    currentSplash = splash;
+    // No picture or no window: no splash, no message.
+    if (!splash->Create()) delete splash;
+}
+
+CSplashWnd::CSplashWnd(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("Splash"));
+}
+
+CSplashWnd::~CSplashWnd()
+{
+    if (currentSplash == this) currentSplash = nullptr;
+}
+
+bool CSplashWnd::Create()
+{
+    if (!picture.load(PictureSource()) || picture.isNull()) return false;
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setCursor(Qt::ArrowCursor);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+    setFixedSize(picture.size());
+    CentreWindow();
+
+    // Before anything else sees them: key and button presses while it shows.
+    qApp->installEventFilter(this);
+
+    fadeTimer = new QTimer(this);
+    fadeTimer->setTimerType(Qt::PreciseTimer);
+    connect(fadeTimer, &QTimer::timeout, this, [this] { OnFadeStep(); });
+    closeTimer = new QTimer(this);
+    closeTimer->setTimerType(Qt::PreciseTimer);
+    closeTimer->setSingleShot(true);
+    connect(closeTimer, &QTimer::timeout, this, [this] { OnTimer(kCloseTimerId); });
+
+    show();
+    OnFadeStep(); // the first step at once, then one every 100 ms
+    fadeTimer->start(kFadeStepMs);
+    closeTimer->start(kCloseAfterMs);
+    repaint();
+    return true;
+}
+
+void CSplashWnd::CentreWindow()
+{
+    QWidget* owner = parentWidget();
+    QPoint centre;
+    if (owner && owner->isVisible()) {
+        centre = owner->frameGeometry().center();
+    } else {
+        // The owner is not on the screen yet: the middle of its screen.
+        QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        centre = screen ? screen->availableGeometry().center() : QPoint(width() / 2, height() / 2);
+    }
+    move(centre - QPoint(width() / 2, height() / 2));
+}
+
+void CSplashWnd::OnFadeStep()
+{
+    if (done) {
+        fadeTimer->stop();
+        return;
+    }
+    if (fadeSteps < static_cast<int>(kFadeAlphas.size())) {
+        ++fadeSteps;
+    } else {
+        // The last step has had its 100 ms: the picture now shows as it is.
+        done = true;
+        fadeTimer->stop();
+    }
+    update();
+}
+
+void CSplashWnd::OnTimer(int id)
+{
+    if (id != kCloseTimerId) return;
+    closeTimer->stop();
+    CloseSplash();
+}
+
+void CSplashWnd::CloseSplash()
+{
+    if (closing) return;
+    closing = true;
+    done = true;
+    fadeTimer->stop();
+    closeTimer->stop();
+    hide();
+    // Called from its own timer or from inside event filtering: the object
+    // goes when control is back in the event loop.
+    deleteLater();
+    if (QWidget* owner = parentWidget(); owner && owner->isVisible()) owner->repaint();
+}
+
+void CSplashWnd::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (done) {
+        painter.drawImage(0, 0, picture);
+        return;
+    }
+    painter.fillRect(rect(), Qt::white);
+    painter.setOpacity(CoverageAfter(fadeSteps));
+    painter.drawImage(0, 0, picture);
+}
+
+bool CSplashWnd::eventFilter(QObject*, QEvent* event) { return SplashFilterMessage(event); }
+
+bool CSplashWnd::SplashFilterMessage(QEvent* event)
+{
+    CSplashWnd* splash = currentSplash && !currentSplash->closing ? currentSplash : nullptr;
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Qt asks whether a key is a shortcut before it delivers the key;
+        // answering "not a shortcut" keeps the first key from running a
+        // command, and the key press that follows is swallowed below.
+        if (!splash) return false;
+        swallowedKey = static_cast<QKeyEvent*>(event)->key();
+        splash->CloseSplash();
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        if (splash) {
+            splash->CloseSplash();
+            return true;
+        }
+        if (swallowedKey != 0 && static_cast<QKeyEvent*>(event)->key() == swallowedKey) {
+            swallowedKey = 0;
+            return true;
+        }
+        return false;
+    case QEvent::Shortcut: // a shortcut matched without a focus widget to ask
+    case QEvent::MouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonPress:
+        if (!splash) return false;
+        splash->CloseSplash();
+        return true;
+    default:
+        return false;
+    }
+}
