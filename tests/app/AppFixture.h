@@ -23,10 +23,15 @@ class RecordingMessages : public ks::MessageService {
 public:
     ks::MessageResult Show(const QString& text, ks::MessageButtons) override
     {
-        std::lock_guard<std::mutex> guard(mutex);
-        shown.push_back(text);
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            shown.push_back(text);
+        }
+        if (whileShown) whileShown(text);
         return ks::MessageResult::Ok;
     }
+    // Runs while a box "is shown" (UI thread), as the user's time with it.
+    std::function<void(const QString&)> whileShown;
     std::vector<QString> Shown()
     {
         std::lock_guard<std::mutex> guard(mutex);
