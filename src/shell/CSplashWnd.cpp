@@ -1,7 +1,6 @@
 #include "CSplashWnd.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -12,10 +11,6 @@ namespace {
 // and the one that exists now.
 bool splashEnabled = false;
 CSplashWnd* currentSplash = nullptr;
-
-// A key whose shortcut check closed the splash: its key press, which Qt
-// delivers right after, is swallowed too.
-int swallowedKey = 0;
 
 QString& PictureSource()
 {
@@ -44,7 +39,6 @@ double CSplashWnd::CoverageAfter(int steps)
 void CSplashWnd::OpenSplash(QWidget* owner)
 {
     if (!splashEnabled || currentSplash) return;
-    swallowedKey = 0;
     auto* splash = new CSplashWnd(owner);
     currentSplash = splash;
     // No picture or no window: no splash, no message.
@@ -136,11 +130,14 @@ void CSplashWnd::CloseSplash()
     if (closing) return;
     closing = true;
     done = true;
+    // Gone for everybody from now on, so that a new one may open; the object
+    // itself follows when control is back in the event loop.
+    if (currentSplash == this) currentSplash = nullptr;
     fadeTimer->stop();
     closeTimer->stop();
     hide();
-    // Called from its own timer or from inside event filtering: the object
-    // goes when control is back in the event loop.
+    // Called from its own timer or from inside event filtering: not deleted
+    // under either.
     deleteLater();
     if (QWidget* owner = parentWidget(); owner && owner->isVisible()) owner->repaint();
 }
@@ -161,31 +158,13 @@ bool CSplashWnd::eventFilter(QObject*, QEvent* event) { return SplashFilterMessa
 
 bool CSplashWnd::SplashFilterMessage(QEvent* event)
 {
-    CSplashWnd* splash = currentSplash && !currentSplash->closing ? currentSplash : nullptr;
+    CSplashWnd* splash = currentSplash;
+    if (!splash) return false;
     switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // Qt asks whether a key is a shortcut before it delivers the key;
-        // answering "not a shortcut" keeps the first key from running a
-        // command, and the key press that follows is swallowed below.
-        if (!splash) return false;
-        swallowedKey = static_cast<QKeyEvent*>(event)->key();
-        splash->CloseSplash();
-        event->accept();
-        return true;
+    case QEvent::Shortcut: // a key that is a shortcut comes as this, not as a key press
     case QEvent::KeyPress:
-        if (splash) {
-            splash->CloseSplash();
-            return true;
-        }
-        if (swallowedKey != 0 && static_cast<QKeyEvent*>(event)->key() == swallowedKey) {
-            swallowedKey = 0;
-            return true;
-        }
-        return false;
-    case QEvent::Shortcut: // a shortcut matched without a focus widget to ask
     case QEvent::MouseButtonPress:
     case QEvent::NonClientAreaMouseButtonPress:
-        if (!splash) return false;
         splash->CloseSplash();
         return true;
     default:
