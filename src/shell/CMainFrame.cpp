@@ -414,6 +414,8 @@ void CMainFrame::OnLinkLost()
     // that is connected now was opened after this loss was reported (the
     // probe pulled and plugged in again) and is not the one that was lost.
     if (doc->IsConnected()) return;
+    // Already closed (the probe's removal notice came first): nothing to wait for.
+    if (!doc->Link()) return;
     // Lets the link's threads finish what they were doing before it goes.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     doc->CloseLink();
