@@ -390,8 +390,10 @@ void CMainFrame::showEvent(QShowEvent* e)
     // box, a return from another program) leave it alone.
     if (!activatedOnce) {
         activatedOnce = true;
-        OnDocumentActivated();
         view->setFocus();
+        // Once the window is on the screen (Qt maps it after this event): a
+        // message box of the open then stands in front of it.
+        QTimer::singleShot(0, this, [this] { OnDocumentActivated(); });
     }
 }
 

@@ -45,7 +45,8 @@ void CSplashWnd::OpenSplash(QWidget* owner)
     if (!splash->Create()) delete splash;
 }
 
-CSplashWnd::CSplashWnd(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint)
+CSplashWnd::CSplashWnd(QWidget* owner)
+    : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Splash"));
 }
@@ -67,6 +68,9 @@ bool CSplashWnd::Create()
     setAutoFillBackground(true);
     setFixedSize(picture.size());
     CentreWindow();
+    // Owned by the frame, so that the window manager keeps it above the
+    // frame, which is shown after it: that takes the frame's native window.
+    if (QWidget* owner = parentWidget()) (void)owner->winId();
 
     // Before anything else sees them: key and button presses while it shows.
     qApp->installEventFilter(this);
