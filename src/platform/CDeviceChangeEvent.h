@@ -20,7 +20,6 @@ public:
     uint32_t EventCode() const;
     // The header's bytes (DeviceNotice::kSize of them), or null without one.
     const uint8_t* Notice() const;
-    CDeviceChangeEvent* Copy() const { return new CDeviceChangeEvent(eventCode, notice); }
 
     // Set by the receiver: 1 when the notice concerned it and it acted.
     intptr_t result = 0;

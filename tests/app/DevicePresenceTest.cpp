@@ -11,10 +11,10 @@
 #include "DeviceNoticeHub.h"
 #include "DoDevwatch.h"
 #include "TestNoticeSource.h"
+#include "support/RunTool.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QProcess>
 
 #include <chrono>
 #include <optional>
@@ -219,10 +219,8 @@ TEST_F(DevicePresence, TheSimulatedProbePulledAndPluggedByTheProbeCommand)
     ASSERT_TRUE(StartApp(setup));
     ASSERT_FALSE(Doc()->IsConnected());
     EXPECT_TRUE(messages.Shown().empty()) << "an absent probe does not nag";
-    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/ks-probe");
-    auto probe = [&](const char* command) {
-        return QProcess::execute(tool, {QStringLiteral("--dir"), QString::fromStdString(libraryFolder), QString::fromLatin1(command)});
-    };
+    const std::string tool = QCoreApplication::applicationDirPath().toStdString() + "/ks-probe";
+    auto probe = [&](const char* command) { return RunTool(tool, {"--dir", libraryFolder, command}); };
 
     ASSERT_EQ(probe("plug"), 0);
     ASSERT_TRUE(WaitUntil([this] { return Pane(2) == QStringLiteral("USB: Connect"); }, 1000)) << "within a second";

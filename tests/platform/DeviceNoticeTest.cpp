@@ -7,12 +7,12 @@
 #include "TestNoticeSource.h"
 #include "UsbDeviceIds.h"
 #include "support/NoticeRecorder.h"
+#include "support/RunTool.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -154,9 +154,8 @@ protected:
     std::string Marker() const { return dir.Path("probe/ks-sim-probe.unplugged"); }
     int Probe(const char* command)
     {
-        const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/ks-probe");
-        return QProcess::execute(tool, {QStringLiteral("--dir"), QString::fromStdString(dir.Path("probe")),
-                                        QString::fromLatin1(command)});
+        const std::string tool = QCoreApplication::applicationDirPath().toStdString() + "/ks-probe";
+        return RunTool(tool, {"--dir", dir.Path("probe"), command});
     }
 
     NoticeRecorder window;
