@@ -58,19 +58,26 @@ bool MatchDataAt(const CLines& lines, const CDisplayMode& mode, const std::vecto
     return false;
 }
 
-void MarkDataMatch(const CLines& lines, int direction, FindPosition from, FindPosition to)
+void ForEachMatchCharacter(const CLines& lines, int direction, FindPosition from, FindPosition to,
+                           const std::function<void(CDataChar&)>& visit)
 {
     const bool rxd = direction == FIND_RXD;
     FindPosition pos = from;
     const CLineInfo* line = lines.GetLine(pos.line);
     while (line) {
         CShape* item = line->GetItem(pos.item);
-        if (item && item->GetKind() == KIND_DATA && static_cast<const CDataChar*>(item)->IsRxd() == rxd) item->mark = 1;
+        if (item && item->GetKind() == KIND_DATA && static_cast<const CDataChar*>(item)->IsRxd() == rxd)
+            visit(*static_cast<CDataChar*>(item));
         if (pos == to) return;
         const int before = pos.line;
         if (!Advance(lines, pos, line->GetItemCount())) return;
         if (pos.line != before) line = lines.GetLine(pos.line);
     }
+}
+
+void MarkDataMatch(const CLines& lines, int direction, FindPosition from, FindPosition to)
+{
+    ForEachMatchCharacter(lines, direction, from, to, [](CDataChar& c) { c.mark = 1; });
 }
 
 uint8_t StatusLevelsBefore(const CStatus& item)

@@ -6,8 +6,10 @@
 #include "FindQuery.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+class CDataChar;
 class CDisplayMode;
 class CLines;
 class CStamp;
@@ -20,6 +22,11 @@ class CStatus;
 // `at` itself for an empty pattern. Nothing matches while Data is off.
 bool MatchDataAt(const CLines& lines, const CDisplayMode& mode, const std::vector<uint8_t>& pattern, int direction,
                  FindPosition at, FindPosition* end);
+
+// Calls `visit` for every data character of `direction` from `from` to `to`
+// inclusive, in log order: the characters a data match consists of.
+void ForEachMatchCharacter(const CLines& lines, int direction, FindPosition from, FindPosition to,
+                           const std::function<void(CDataChar&)>& visit);
 
 // Marks every data character of `direction` from `from` to `to` inclusive;
 // other items keep their marks.
