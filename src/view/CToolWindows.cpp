@@ -52,6 +52,18 @@ void CToolWindows::OnFind()
     if (!findDialog) {
         findDialog = new CFindDlg(&view, doc.SettingsPath(), &view);
         AddToolShortcuts(findDialog);
+        // F3 in the dialog searches for what the dialog shows, in the
+        // direction the key gives, as F3 in the log does.
+        for (const bool up : {false, true}) {
+            auto* repeat = new QAction(findDialog);
+            repeat->setShortcut(QKeySequence(up ? (Qt::SHIFT | Qt::Key_F3) : QKeyCombination(Qt::Key_F3)));
+            QObject::connect(repeat, &QAction::triggered, findDialog, [this, up] {
+                if (doc.IsRunning()) return;
+                findDialog->ReadControls();
+                RepeatFind(up);
+            });
+            findDialog->addAction(repeat);
+        }
         searchLine = view.FirstVisibleLine();
         searchItem = -1;
     }

@@ -191,6 +191,18 @@ TEST_F(FindInView, F3OpensTheDialogEndsHighLightAllAndKeepsTheDialogsColour)
     F3(Qt::ShiftModifier);
     EXPECT_FALSE(dlg->Fields().Down());
     EXPECT_TRUE(qobject_cast<QAbstractButton*>(dlg->Control(163))->isChecked()) << "the radio buttons keep the user's choice";
+
+    // F3 in the dialog searches for what it shows.
+    QAction* f3 = nullptr;
+    for (QAction* action : dlg->actions())
+        if (action->shortcut() == QKeySequence(Qt::Key_F3)) f3 = action;
+    ASSERT_NE(f3, nullptr);
+    Edit()->setText(QStringLiteral("TQ"));
+    Append("TQ");
+    Replaced();
+    f3->trigger();
+    EXPECT_EQ(dlg->Fields().findText, QStringLiteral("TQ"));
+    EXPECT_EQ(Marked(), (Places{{30, 1}, {30, 2}}));
 }
 
 TEST_F(FindInView, TheToolWindowsHideWhenTheLogChangesAndTheSearchStartsAfresh)
