@@ -3,8 +3,8 @@
 // and the pattern's length; the pattern follows, then the stream. Besides
 // not crashing or hanging: Find Next finds something exactly when HighLight
 // All counts a match, in both directions; a data match marks one character
-// per pattern byte (one for an empty pattern); and a match leaves no other
-// mark behind.
+// per pattern byte (one for an empty pattern); a match leaves no other mark
+// behind; and stepping from match to match meets each once.
 #include "CDisplayMode.h"
 #include "CFindEngine.h"
 #include "CLines.h"
@@ -84,16 +84,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         }
         const int expected = query.page == FIND_DATA ? static_cast<int>(query.pattern.empty() ? 1 : query.pattern.size()) : 1;
         Require(MarkedItems(lines) == expected);
-        // From the match on, once around: the same count is met again.
-        int again = 0;
+        // From the match on, every other match comes once before the first
+        // one again; a single match is not found again from itself.
         FindPosition at = found->at;
-        for (int k = 0; k < counted; ++k) {
+        for (int k = 1; k < counted; ++k) {
             const auto next = engine.FindNext(query, at, down, false);
-            Require(next.has_value());
+            Require(next.has_value() && !(next->at == found->at));
             at = next->at;
-            ++again;
         }
-        Require(at == found->at && again == counted);
+        const auto last = engine.FindNext(query, at, down, false);
+        if (counted == 1) {
+            Require(!last.has_value());
+        } else {
+            Require(last.has_value() && last->at == found->at);
+        }
     }
     return 0;
 }
