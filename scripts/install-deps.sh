@@ -5,10 +5,12 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev libudev-dev
+  umockdev libumockdev-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
   xvfb xauth
+  jpnevulator
   python3-fonttools python3-munkres python3-unicodedata2
 )
 missing=()

@@ -2,9 +2,12 @@
 
 #include "CAnalyzerDoc.h"
 #include "ProgramPaths.h"
+#include "Profile.h"
+#include "TransportChoice.h"
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CMessageBoxService.h"
+#include "CSplashWnd.h"
 #include "CommandIds.h"
 #include "FirmwareText.h"
 #include "LocalStrings.h"
@@ -34,7 +37,10 @@ CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
 {
     OnCommand(ID_APP_ABOUT, [this] { ShowAboutBox(); });
     OnCommand(ID_FILE_NEW, [this] {
-        if (doc->SaveModified()) doc->OnNewDocument();
+        if (!doc->SaveModified()) return;
+        doc->OnNewDocument();
+        // A new document activates the frame, which opens a link not yet open.
+        if (frame) frame->OnDocumentActivated();
     });
     OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
 }
@@ -74,19 +80,34 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     // The language catalogue; a missing one is not reported.
     LanguageCatalogue().Load(ks::ProgramDirectory() + kLanguageFileName);
 
-    // At most one capture file to open; options are not ours to read.
+    // At most one capture file to open; other options are not ours to read,
+    // except the transport's name, which is not a file either.
     QString file;
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(u'-')) continue;
+    bool transportGiven = false;
+    std::string transportName;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--transport")) {
+            transportGiven = true;
+            transportName = i + 1 < arguments.size() ? arguments[++i].toStdString() : std::string();
+            continue;
+        }
+        if (argument.startsWith(QLatin1String("--transport="))) {
+            transportGiven = true;
+            transportName = argument.mid(12).toStdString();
+            continue;
+        }
+        if (argument.startsWith(u'-') || !file.isEmpty()) continue;
         file = argument;
-        break;
     }
     noFileGiven = file.isEmpty();
+    CSplashWnd::EnableSplashScreen(options.splash);
 
     doc = std::make_unique<CAnalyzerDoc>(ks::SettingsFilePath());
+    ChooseLinkTransport(transportGiven ? &transportName : nullptr);
     view = new CAnalyzerView(doc.get());
     doc->SetView(view);
-    frame = new CMainFrame(doc.get(), view);
+    frame = new CMainFrame(doc.get(), view, !noFileGiven);
     frame->SetApplicationTarget(this);
     frame->openFile = [this](const QString& path) { OpenDocumentFile(path); };
     doc->onSavedAs = [this](const QString& path) { AddRecentFile(path); };
@@ -177,12 +198,29 @@ void CAnalyzerApp::OfferRecoveredCaptures()
     }
 }
 
+void CAnalyzerApp::ChooseLinkTransport(const std::string* commandLineName)
+{
+    const QByteArray environment = qgetenv(kTransportEnvironment);
+    const std::string setting =
+        ks::GetPrivateProfileString(kTransportSection, kTransportKey, std::string(), 64, ks::SettingsFilePath());
+    const TransportChoice choice =
+        ChooseTransport(ks::ProgramDirectory(), commandLineName, environment.constData(), setting);
+    if (choice.Refused()) {
+        doc->RefuseLink();
+        ks::ReportMessage(QString::fromStdString(choice.error));
+    } else if (!choice.name.empty()) {
+        doc->SetLinkLibraryPath(choice.libraryPath);
+    }
+}
+
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)
 {
     // Unsaved changes are offered for saving before they are replaced.
     if (!doc->SaveModified()) return false;
     if (!doc->OnOpenDocument(path.toStdString())) return false;
     AddRecentFile(path);
+    // An opened document activates the frame, which opens a link not yet open.
+    if (frame) frame->OnDocumentActivated();
     return true;
 }
 

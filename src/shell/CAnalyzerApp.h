@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class CAnalyzerDoc;
 class CAnalyzerView;
@@ -30,6 +31,9 @@ public:
         bool initProgramPaths = true;
         // Close the normal way on SIGTERM, SIGHUP and SIGINT.
         bool handleSignals = true;
+        // A splash may greet a start without a file (tests turn it off, so
+        // that it never takes their first key or click).
+        bool splash = true;
     };
 
     CAnalyzerApp();
@@ -67,6 +71,9 @@ private:
     // at any other exit.
     void EndSession(int signal);
     void OfferRecoveredCaptures();
+    // --transport NAME, KS_TRANSPORT or the settings file pick the link's
+    // transport library; a refused name is said once and opens no link.
+    void ChooseLinkTransport(const std::string* commandLineName);
     void ShowAboutBox();
     void PromptOpenFile();
     void AddRecentFile(const QString& path);
