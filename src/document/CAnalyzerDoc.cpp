@@ -264,8 +264,10 @@ void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
 
 void CAnalyzerDoc::OnBurstEndPosted()
 {
-    burstEndPending = false;
-    if (burstDrawDeferred) return; // the pending draw takes this burst too
+    // A draw already waiting takes this burst too. The request stays marked
+    // pending until that draw, so that the link does not wake this thread
+    // for every block in between just to be told so.
+    if (burstDrawDeferred) return;
     const auto since = std::chrono::steady_clock::now() - lastBurstDraw;
     const auto interval = std::chrono::milliseconds(busyLine ? kBusyDrawIntervalMs : kMinDrawIntervalMs);
     if (since < interval) {
@@ -273,10 +275,14 @@ void CAnalyzerDoc::OnBurstEndPosted()
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(interval - since);
         QTimer::singleShot(static_cast<int>(wait.count()) + 1, this, [this] {
             burstDrawDeferred = false;
+            // Cleared before the drawing reads the store: a burst that ends
+            // during it asks again.
+            burstEndPending = false;
             DrawBurst();
         });
         return;
     }
+    burstEndPending = false;
     DrawBurst();
 }
 
@@ -431,9 +437,13 @@ void CAnalyzerDoc::ApplyCommSettings()
 void CAnalyzerDoc::UpdateLineIndicators(uint8_t b0)
 {
     static constexpr uint8_t kBits[5] = {0x08, 0x10, 0x02, 0x04, 0x01}; // RTS CTS DTR DSR CD
-    for (std::size_t i = 0; i < 5; ++i)
-        indicatorColour[i].store((b0 & kBits[i]) ? kIndicatorBlack : kIndicatorGreen);
-    PaintLineIndicators();
+    bool changed = false;
+    for (std::size_t i = 0; i < 5; ++i) {
+        const uint32_t colour = (b0 & kBits[i]) ? kIndicatorBlack : kIndicatorGreen;
+        changed = indicatorColour[i].exchange(colour) != colour || changed;
+    }
+    // Unchanged lines need no repaint; at full rate most blocks change none.
+    if (changed) PaintLineIndicators();
 }
 
 void CAnalyzerDoc::ResetLineIndicators()
