@@ -91,7 +91,9 @@ bool CDisplayFonts::InstallDisplayFonts()
     return allInstalled;
 }
 
-CDisplayFonts::CDisplayFonts(int pixelHeight)
+CDisplayFonts::CDisplayFonts(int pixelHeight) : CDisplayFonts(pixelHeight, pixelHeight) {}
+
+CDisplayFonts::CDisplayFonts(int pixelHeight, int stampPixelHeight)
 {
     InstallDisplayFonts();
     const int px = std::max(1, pixelHeight);
@@ -103,7 +105,9 @@ CDisplayFonts::CDisplayFonts(int pixelHeight)
     fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, typewriter, true);  // rotated by the painter
     fonts[HEX] = MakeFont(kHexFamily, px, true, Hinting::None);
     fonts[CAPTION] = MakeFont(kCourierFamily, typewriter, false);
-    fonts[STAMP] = MakeFont(kCourierFamily, typewriter, false);
+    fonts[STAMP] = MakeFont(kCourierFamily, stampPixelHeight == pixelHeight ? typewriter
+                                                                            : TypewriterPixelSize(std::max(1, stampPixelHeight)),
+                            false);
     fonts[PATTERN] = MakeFont(kPatFamily, px, true, Hinting::None);
 }
 
@@ -163,6 +167,15 @@ CharCell CDisplayFonts::MeasureCell() const
     CharCell cell;
     // Never zero: the cell sizes divide widths and index columns.
     cell.cxChar = std::max(1, metrics.averageCharWidth());
+    cell.cyChar = std::max(1, metrics.height() + std::max(0, metrics.leading()));
+    return cell;
+}
+
+CharCell CDisplayFonts::MeasurePrintCell() const
+{
+    const QFontMetrics metrics(fonts[SPC]);
+    CharCell cell;
+    cell.cxChar = std::max(1, metrics.maxWidth());
     cell.cyChar = std::max(1, metrics.height() + std::max(0, metrics.leading()));
     return cell;
 }

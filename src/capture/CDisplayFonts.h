@@ -27,6 +27,8 @@ public:
 
     // Creates the table at `pixelHeight` (16 on screen). Needs a QGuiApplication.
     explicit CDisplayFonts(int pixelHeight = 16);
+    // The same with the stamp font (4) at its own height, as on paper.
+    CDisplayFonts(int pixelHeight, int stampPixelHeight);
 
     const QFont& operator[](int index) const { return fonts[static_cast<std::size_t>(index)]; }
     QFont& operator[](int index) { return fonts[static_cast<std::size_t>(index)]; }
@@ -41,6 +43,9 @@ public:
     // The character cell on screen: font 0's average character width, and its
     // height plus external leading.
     CharCell MeasureCell() const;
+    // The cell on paper: font 0's widest character, so that no glyph spills
+    // into its neighbour's cell, and the same height.
+    CharCell MeasurePrintCell() const;
 
     // Registers the embedded font files once per process; true when all of
     // them were taken by the font database. Needs a QGuiApplication: called

@@ -74,7 +74,13 @@ const std::unordered_map<int, const char*>& OwnTable()
         {57604, "Save the active document with a new name\nSave As"},
         {57606, "Change the printer and printing options\nPage Setup"},
         {57607, "Print the active document\nPrint"},
+        {57608, "Print the active document on the current printer\nPrint"},
         {57609, "Display full pages\nPrint Preview"},
+        // What printing tells the user; %s is the printer or file.
+        {330, "There is nothing to print: the capture is empty."},
+        {331, "Not even one line fits on a page of this size, so nothing was printed.\nChoose a larger paper size or smaller margins."},
+        {332, "Printing failed: %s could not be written."},
+        {333, "There is no printer to print to.\nChoose File, Print... and \"Print to File (PDF)\" to make a PDF file."},
         {57616, "Open this document"},
         {57664, "Display program information, version number and copyright\nAbout"},
         {57665, "Quit the application; prompts to save documents\nExit"},

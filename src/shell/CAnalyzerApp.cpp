@@ -9,6 +9,7 @@
 #include "FirmwareText.h"
 #include "LocalStrings.h"
 #include "CAnalyzerView.h"
+#include "CViewPrinting.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -31,6 +32,8 @@ CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
         if (doc->SaveModified()) doc->OnNewDocument();
     });
     OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { view->Printing().OnFilePrintSetup(); },
+              [this](CCmdUI& ui) { ui.Enable(view && !doc->IsRunning()); });
 }
 
 CAnalyzerApp::~CAnalyzerApp()

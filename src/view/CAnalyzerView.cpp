@@ -7,6 +7,8 @@
 #include "CShape.h"
 #include "CAnalyzerDoc.h"
 #include "CDisplayMode.h"
+#include "CViewPrinting.h"
+#include "CommandIds.h"
 #include "LocalStrings.h"
 #include "WindowMessages.h"
 
@@ -63,6 +65,13 @@ CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
     });
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { PostMessage(frame, WM_SET_PANE_TEXT, 290); });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
+
+    // Printing reads the whole store: not while a capture is filling it.
+    printing = std::make_unique<CViewPrinting>(*this);
+    const auto notRunning = [this](CCmdUI& ui) { ui.Enable(!this->doc->IsRunning()); };
+    OnCommand(ID_FILE_PRINT, [this] { printing->OnFilePrint(); }, notRunning);
+    OnCommand(ID_FILE_PRINT_DIRECT, [this] { printing->OnFilePrintDirect(); }, notRunning);
+    OnCommand(ID_FILE_PRINT_PREVIEW, [this] { printing->OnFilePrintPreview(); }, notRunning);
 }
 
 CAnalyzerView::~CAnalyzerView()
@@ -416,8 +425,18 @@ void CAnalyzerView::ClearMarksLocked()
     }
 }
 
+DrawTools CAnalyzerView::ScreenTools() { return DrawTools{fonts.get(), pens, &runningLineState}; }
+
 QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d)
 {
+    return DrawLine(dc, band, lineIndex, firstItem, mode, d, ScreenTools());
+}
+
+QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d,
+                               const DrawTools& tools)
+{
+    const CDisplayFonts& itemFonts = *tools.fonts;
+    CStatus& lineState = *tools.lineState;
     dc.fillRect(band, ColourOf(mode.crBkColor));
     int x = band.left();
     const int y = band.top();
@@ -429,30 +448,30 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         switch (item->GetKind()) {
         case KIND_DATA: {
             const Extent e = item->GetExtent(mode, 1);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            runningLineState.PaintLineRows(dc, pens, x, y + 2 * e.cy, e.cx, mode, d);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
+            lineState.PaintLineRows(dc, tools.pens, x, y + 2 * e.cy, e.cx, mode, d);
             x += e.cx;
             break;
         }
         case KIND_STATUS: {
             const auto* status = static_cast<const CStatus*>(item);
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            status->PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
-            status->CopyLevelsTo(runningLineState);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
+            status->PaintLineRows(dc, tools.pens, x, y + e.cy, e.cx, mode, d);
+            status->CopyLevelsTo(lineState);
             x += e.cx;
             break;
         }
         case KIND_STAMP: {
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            runningLineState.PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
+            lineState.PaintLineRows(dc, tools.pens, x, y + e.cy, e.cx, mode, d);
             x += e.cx;
             break;
         }
         case KIND_STAMPTIME: {
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             x += e.cx;
             break;
         }
@@ -465,22 +484,32 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
 
 void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap)
 {
+    DrawCaptions(dc, rect, mode, printing, printGap, *fonts);
+}
+
+void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap,
+                                 const CDisplayFonts& captionFonts)
+{
     if (!mode.Data && !mode.Stamp && !mode.Status) return;
     const BandLayout layout{mode.cxChar, mode.cyChar, mode.Data != 0, mode.DataMode, mode.Status != 0};
     const int r = layout.RowHeight();
     const int h = layout.BandHeight();
     const int cy = mode.cyChar;
     const int gap = printing ? printGap : kBandGap;
-    const int s = printing ? h : 0;
+    // On the screen a band cut by the bottom edge still gets its captions. On
+    // paper only whole bands do, and a band that ends exactly at the bottom
+    // of the page is printed, so it gets its captions too.
+    const int bottom = rect.bottom() + 1;
+    auto moreBands = [&](int y) { return printing ? y + h <= bottom : y < bottom; };
     if (h <= 0) return;
     dc.save();
-    dc.setFont((*fonts)[CDisplayFonts::CAPTION]);
+    dc.setFont(captionFonts[CDisplayFonts::CAPTION]);
     const int x = rect.left() + 2;
     auto text = [&](int y, const char* caption, int32_t colour) {
         dc.setPen(ColourOf(colour));
         dc.drawText(QRect(x, y, rect.width() - 2, cy), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(caption));
     };
-    for (int y = rect.top(); y + s < rect.bottom() + 1;) {
+    for (int y = rect.top(); moreBands(y);) {
         dc.fillRect(QRect(rect.left(), y, rect.width(), h), kCaptionGrey);
         if (mode.Data) {
             text(y + (r - cy) / 2, "TXD", mode.crDataTXD);
