@@ -442,6 +442,15 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
     const int y = band.top();
     const CLineInfo* info = doc->Lines().GetLine(lineIndex);
     if (!info) return {x, y};
+    // Between two changes the control lines run flat under every item, so
+    // the rows are drawn once for the whole run rather than once per item:
+    // the same picture with a fraction of the strokes, which matters most
+    // on paper, where every stroke is written out.
+    int runStart = x;
+    const int rowsTop = y + 2 * mode.DataRowHeight();
+    auto flushRun = [&] {
+        if (x > runStart) lineState.PaintLineRows(dc, tools.pens, runStart, rowsTop, x - runStart, mode, d);
+    };
     for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
         const CShape* item = info->GetItem(i);
         if (!item) continue;
@@ -449,36 +458,40 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         case KIND_DATA: {
             const Extent e = item->GetExtent(mode, 1);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
-            lineState.PaintLineRows(dc, tools.pens, x, y + 2 * e.cy, e.cx, mode, d);
             x += e.cx;
             break;
         }
         case KIND_STATUS: {
             const auto* status = static_cast<const CStatus*>(item);
             const Extent e = item->GetExtent(mode, d);
+            flushRun();
             item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             status->PaintLineRows(dc, tools.pens, x, y + e.cy, e.cx, mode, d);
             status->CopyLevelsTo(lineState);
             x += e.cx;
+            runStart = x;
             break;
         }
         case KIND_STAMP: {
             const Extent e = item->GetExtent(mode, d);
             item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
-            lineState.PaintLineRows(dc, tools.pens, x, y + e.cy, e.cx, mode, d);
             x += e.cx;
             break;
         }
         case KIND_STAMPTIME: {
+            // No line rows under a date-time.
             const Extent e = item->GetExtent(mode, d);
+            flushRun();
             item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             x += e.cx;
+            runStart = x;
             break;
         }
         default:
             break;
         }
     }
+    flushRun();
     return {x, y};
 }
 
