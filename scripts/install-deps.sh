@@ -10,6 +10,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth
   python3-fonttools python3-munkres python3-unicodedata2
+  poppler-utils
+  dpkg-dev fakeroot lintian desktop-file-utils shared-mime-info libglib2.0-bin librsvg2-bin
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

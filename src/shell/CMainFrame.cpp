@@ -19,6 +19,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
@@ -28,6 +29,8 @@
 
 #include <chrono>
 #include <thread>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStatusBar)
 
 CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view) : doc(doc), view(view)
 {
@@ -257,6 +260,7 @@ void CMainFrame::UpdateTitle()
 {
     // The application's title first, then the document's.
     setWindowTitle(QStringLiteral("Kestrane - %1").arg(doc->Title()));
+    qCDebug(lcStatusBar).noquote() << "title" << windowTitle();
 }
 
 // --- Messages -------------------------------------------------------------------------
