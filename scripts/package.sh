@@ -7,11 +7,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KS_PACKAGE_BUILD_DIR:-$root/build-deb}
 "$root/scripts/install-deps.sh"
-# Debian's compiler and linker flags (fortify, stack protector, relro, bind
-# now). CMake reads CPPFLAGS from nowhere, so they join the compiler flags.
+# Debian's compiler and linker flags (-O2, fortify, stack protector, relro,
+# bind now) and no build type of CMake's on top, as Debian's own packages are
+# built. CMake reads CPPFLAGS from nowhere, so they join the compiler flags.
 eval "$(dpkg-buildflags --export=sh)"
-export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
-KS_BUILD_DIR=$build "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+export CFLAGS="$CFLAGS $CPPFLAGS -DNDEBUG" CXXFLAGS="$CXXFLAGS $CPPFLAGS -DNDEBUG"
+KS_BUILD_DIR=$build "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
   -DKS_BUILD_TESTS=OFF -DKS_BUILD_BENCH=OFF
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/package/kestrane_*.deb)
