@@ -130,6 +130,19 @@ void CDisplayFonts::DrawCode(QPainter& painter, int index, QPointF origin, char1
     painter.drawGlyphRun(origin, run);
 }
 
+QRectF CDisplayFonts::GlyphBounds(int index, char16_t code) const
+{
+    const QFont* font = index >= 0 && index < COUNT ? &fonts[static_cast<std::size_t>(index)] : nullptr;
+    const QRawFont raw = font ? QRawFont::fromFont(*font) : QRawFont();
+    const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(QString(QChar{code})) : QList<quint32>{};
+    if (glyphs.size() != 1) {
+        // Unknown: larger than any cell, so the caller clips.
+        const qreal size = font ? font->pixelSize() : 16;
+        return QRectF(-size, -2 * size, 4 * size, 4 * size);
+    }
+    return raw.boundingRect(glyphs.first());
+}
+
 std::vector<char16_t> CDisplayFonts::GlyphCodes(int index)
 {
     std::vector<char16_t> codes;

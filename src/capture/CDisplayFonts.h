@@ -10,6 +10,7 @@
 // font database on first use.
 #include <QFont>
 #include <QPointF>
+#include <QRectF>
 
 #include <array>
 #include <vector>
@@ -39,6 +40,9 @@ public:
     // carriage return, soft hyphen); this draws the font's glyph itself, so
     // every byte shows. Otherwise it looks exactly like drawText.
     void DrawCode(QPainter& painter, int index, QPointF origin, char16_t code) const;
+    // Where DrawCode's ink goes, relative to the origin it is given; a rect
+    // that holds the whole em box when the picture cannot be measured.
+    QRectF GlyphBounds(int index, char16_t code) const;
 
     // The character cell on screen: font 0's average character width, and its
     // height plus external leading.
