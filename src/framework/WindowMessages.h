@@ -2,6 +2,8 @@
 // The program's own window messages, carried as Qt events whose type is the
 // message's fixed number. Worker threads may only post them; sending (handling
 // at once, synchronously) is for the UI thread.
+#include "DeviceNotice.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QString>
@@ -23,6 +25,9 @@ enum WindowMessage : int {
     WM_BURST_END = 1301,         // the link ran dry after a burst: draw, trim, re-arm
     WM_PAINT_INDICATORS = 1302,  // the five line indicators changed colour
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
+    // Device arrival and removal, posted by the platform layer as a
+    // CDeviceChangeEvent (wParam = event code, lParam = the notice's header).
+    WM_DEVICECHANGE = ks::kDeviceChangeMessage,
 };
 
 // Qt's event queue hands a posted event to the UI thread under a lock inside

@@ -6,6 +6,7 @@
 #include "CLines.h"
 #include "CMainFrame.h"
 #include "CPrintJob.h"
+#include "CSplashWnd.h"
 #include "CViewPrinting.h"
 #include "CommandIds.h"
 #include "ProgramPaths.h"
@@ -81,6 +82,20 @@ QImage ManualShots::ViewBands(int bands)
     QImage all = view->grab().toImage();
     const int width = std::min(all.width(), 30 + app->Doc()->DisplayMode().cxLine);
     return all.copy(0, 0, width, std::min(all.height(), bands * pitch - 7));
+}
+
+QImage ManualShots::Splash()
+{
+    // As a start without a file shows it, once it has faded in; then it is
+    // left to close by itself before the next picture.
+    CSplashWnd::OpenSplash(app->Frame());
+    Settle(CSplashWnd::kFadeStepMs * static_cast<int>(CSplashWnd::kFadeAlphas.size()) + 100);
+    QImage picture;
+    if (CSplashWnd* splash = CSplashWnd::Current()) picture = splash->grab().toImage();
+    QElapsedTimer gone;
+    gone.start();
+    while (CSplashWnd::Current() && gone.elapsed() < 3000) Settle(50);
+    return picture;
 }
 
 QImage ManualShots::PrintedPage()
@@ -165,6 +180,7 @@ std::vector<ManualShots::Shot> ManualShots::Shots()
     };
     return {
         {QStringLiteral("main-window"), 0, nullptr, [this] { return app->Frame()->grab().toImage(); }, {}},
+        {QStringLiteral("splash"), 0, nullptr, [this] { return Splash(); }, {}},
         {QStringLiteral("view-ascii"), 0, nullptr, [this] { return ViewBands(3); }, {}},
         {QStringLiteral("view-hex"), 0, [this] { Command(ID_MODE_HEX_H); }, [this] { return ViewBands(3); }, {}},
         {QStringLiteral("view-hex-vertical"), 0, [this] { Command(ID_MODE_HEX_V); }, [this] { return ViewBands(2); }, {}},

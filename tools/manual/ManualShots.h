@@ -40,6 +40,7 @@ private:
     QImage WindowOf(int command, QSize size);
     QImage ViewBands(int bands);
     QImage PrintedPage();
+    QImage Splash();
     void Fill(const std::function<void()>& append);
     void Command(int id);
     bool Save(const QString& name, const QImage& image);
