@@ -11,6 +11,13 @@ foreach(target ${KS_INSTALLED_TARGETS})
   endif()
 endforeach()
 
+# The device-notification library calls nothing of the C library itself, so
+# the linker (which links only what is used) would not name it; Debian wants
+# every shared library to (lintian: library-not-linked-against-libc).
+if(TARGET devwatch)
+  target_link_libraries(devwatch PRIVATE "-Wl,--push-state,--no-as-needed" "-l:libc.so.6" "-Wl,--pop-state")
+endif()
+
 # The manual: pages and pictures in share/kestrane/help, reached from the
 # program's folder through a link, as the program opens it beside itself.
 if(NOT DEFINED KS_MANUAL_DIR)

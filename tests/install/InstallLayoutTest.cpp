@@ -60,6 +60,7 @@ TEST_F(InstallLayout, TheCommandsLeadIntoOnePrivateFolderWithEverythingTheProgra
     EXPECT_TRUE(privateDir.startsWith(prefix + QStringLiteral("/lib/"))) << privateDir.toStdString();
     EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libCorvane.so"))) << "the simulated probe";
     EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libks-platform.so")));
+    EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libDevwatch.so"))) << "the device-notification library";
     // The manual is opened as help/top.htm beside the program.
     const QFileInfo help(privateDir + QStringLiteral("/help"));
     EXPECT_TRUE(help.isSymLink());
