@@ -109,6 +109,9 @@ public:
 
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
+    // The transport the user named cannot be used (the reason was shown at
+    // start-up): no link opens, rather than quietly another transport.
+    void RefuseLink() { linkRefused = true; }
 
     // Makes the link a new open uses (tests give links with failing seams).
     std::function<std::unique_ptr<CUSBCom>()> makeLink;
@@ -133,6 +136,8 @@ public:
     CStoreLock& StoreLock();
 
     const std::string& PathName() const { return pathName; }
+    // The settings file the document reads and writes (empty: none).
+    const std::string& SettingsPath() const { return settingsPath; }
     QString Title() const;
     // Called when the title changes (new or opened document).
     std::function<void()> onTitleChanged;
@@ -188,6 +193,7 @@ private:
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;
     std::string linkLibraryPath;
+    bool linkRefused = false;
     std::chrono::steady_clock::time_point lastBurstDraw{};
     bool burstDrawDeferred = false;
 };

@@ -65,8 +65,14 @@ const std::unordered_map<int, const char*>& OwnTable()
         {302, "There is not enough disk space."},
         {304, "Open file failed!"},
         {305, "Disk Full!!\r\nPreservation to the disk file is stopped."},
+        {306, "Failed to Create the Find Dialog."},
+        {307, "Can not Find it"},
         {312, "Can not open the TextFile Converter."},
         {313, "Reading Data......"},
+        {317, "Milliseconds"},
+        {318, "Seconds"},
+        {319, "Minutes"},
+        {320, "Hours"},
         {321, "Save changes to %s?"},
         {57600, "Create a new document\nNew"},
         {57601, "Open an existing document\nOpen"},
@@ -92,6 +98,7 @@ const std::unordered_map<int, const char*>& OwnTable()
         {61442, "All Files (*.*)"},
         {61443, "Untitled"},
         {61446, "For Help, press F1"},
+        {61719, "Enter a positive integer."},
     };
     return table;
 }

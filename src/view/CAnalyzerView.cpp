@@ -7,6 +7,7 @@
 #include "CShape.h"
 #include "CAnalyzerDoc.h"
 #include "CDisplayMode.h"
+#include "CToolWindows.h"
 #include "CViewPrinting.h"
 #include "CommandIds.h"
 #include "LocalStrings.h"
@@ -66,6 +67,12 @@ CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { PostMessage(frame, WM_SET_PANE_TEXT, 290); });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
 
+    tools = std::make_unique<CToolWindows>(*this, *doc);
+    // Searching and jumping need a log at rest.
+    auto atRest = [this](CCmdUI& ui) { ui.Enable(!Capturing()); };
+    OnCommand(ID_FIND, [this] { tools->OnFind(); }, atRest);
+    OnCommand(ID_GOTO_LINE, [this] { tools->OnGotoLine(); }, atRest);
+
     // Printing reads the whole store: not while a capture is filling it.
     printing = std::make_unique<CViewPrinting>(*this);
     const auto notRunning = [this](CCmdUI& ui) { ui.Enable(!this->doc->IsRunning()); };
@@ -77,6 +84,7 @@ CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
 CAnalyzerView::~CAnalyzerView()
 {
     for (auto& [id, timer] : timers) timer->stop();
+    tools->SaveAndDestroy();
 }
 
 // --- Timers -----------------------------------------------------------------------
@@ -142,16 +150,17 @@ bool CAnalyzerView::event(QEvent* e)
         OnViewReset();
         msg->result = 1;
         return true;
+    case WM_FIND_NEXT:
+        msg->result = tools->OnFindNext(msg->lParam);
+        return true;
     case WM_SET_MARKS:
-        if (msg->wParam == 0) {
-            CStoreGuard guard(storeLock);
-            ClearMarksLocked();
-        }
-        Invalidate();
-        msg->result = 1;
+        msg->result = tools->OnSetMarks(msg->wParam, msg->lParam);
+        return true;
+    case WM_GOTO_LINE:
+        msg->result = tools->OnGotoLineMessage();
         return true;
     case WM_HIDE_TOOL_WINDOWS:
-        // The Find and Go-to windows are not part of this program yet.
+        tools->OnHideToolWindows(msg->wParam);
         msg->result = 1;
         return true;
     case WM_VSCROLL_BOTTOM: {
@@ -317,8 +326,11 @@ void CAnalyzerView::scrollContentsBy(int, int)
 
 void CAnalyzerView::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F3) return; // repeat-find belongs to Find
     if (!scrollingEnabled) return;
+    if (e->key() == Qt::Key_F3) {
+        tools->RepeatFind((e->modifiers() & Qt::ShiftModifier) != 0);
+        return;
+    }
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
     switch (e->key()) {
@@ -359,6 +371,21 @@ void CAnalyzerView::mouseMoveEvent(QMouseEvent* e)
     if (Capturing()) return;
     const auto [line, index] = HitTest(e->position().toPoint());
     PostMessage(frame, WM_SET_PANE_TEXT, 298, 1, PositionText(line, index));
+}
+
+void CAnalyzerView::mousePressEvent(QMouseEvent* e)
+{
+    // The left button alone, no other button or key held.
+    if (e->button() != Qt::LeftButton || e->buttons() != Qt::LeftButton || e->modifiers() != Qt::NoModifier) return;
+    if (Capturing()) return;
+    tools->OnLeftButton(e->position().toPoint());
+}
+
+void CAnalyzerView::ScrollToLine(int line)
+{
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(std::clamp(line, bar->minimum(), bar->maximum()));
+    PostMessage(frame, WM_SET_PANE_TEXT, 290);
 }
 
 std::pair<int, int> CAnalyzerView::HitTest(QPoint point)
@@ -415,16 +442,6 @@ void CAnalyzerView::Invalidate()
 
 void CAnalyzerView::SendCounters() { doc->SendCounters(); }
 
-void CAnalyzerView::ClearMarksLocked()
-{
-    const CLines& lines = doc->Lines();
-    for (int l = 0; l < lines.GetLineCount(); ++l) {
-        const CLineInfo* info = lines.GetLine(l);
-        for (int i = 0; info && i < info->GetItemCount(); ++i)
-            if (CShape* item = info->GetItem(i)) item->mark = 0;
-    }
-}
-
 DrawTools CAnalyzerView::ScreenTools() { return DrawTools{fonts.get(), pens, &runningLineState}; }
 
 QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d)
@@ -433,10 +450,10 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
 }
 
 QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d,
-                               const DrawTools& tools)
+                               const DrawTools& drawTools)
 {
-    const CDisplayFonts& itemFonts = *tools.fonts;
-    CStatus& lineState = *tools.lineState;
+    const CDisplayFonts& itemFonts = *drawTools.fonts;
+    CStatus& lineState = *drawTools.lineState;
     dc.fillRect(band, ColourOf(mode.crBkColor));
     int x = band.left();
     const int y = band.top();
@@ -449,7 +466,7 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
     int runStart = x;
     const int rowsTop = y + 2 * mode.DataRowHeight();
     auto flushRun = [&] {
-        if (x > runStart) lineState.PaintLineRows(dc, tools.pens, runStart, rowsTop, x - runStart, mode, d);
+        if (x > runStart) lineState.PaintLineRows(dc, drawTools.pens, runStart, rowsTop, x - runStart, mode, d);
     };
     for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
         const CShape* item = info->GetItem(i);
@@ -466,7 +483,7 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
             const Extent e = item->GetExtent(mode, d);
             flushRun();
             item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
-            status->PaintLineRows(dc, tools.pens, x, y + e.cy, e.cx, mode, d);
+            status->PaintLineRows(dc, drawTools.pens, x, y + e.cy, e.cx, mode, d);
             status->CopyLevelsTo(lineState);
             x += e.cx;
             runStart = x;
@@ -765,6 +782,7 @@ void CAnalyzerView::showEvent(QShowEvent* e)
     QAbstractScrollArea::showEvent(e);
     if (firstShown) return;
     firstShown = true;
+    tools->CreatePositionWindow();
     UpdateScrollRanges();
     SendCounters();
 }

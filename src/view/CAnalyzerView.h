@@ -25,6 +25,7 @@
 
 class CAnalyzerDoc;
 class CDisplayFonts;
+class CToolWindows;
 class CViewPrinting;
 class CDisplayMode;
 class QTimer;
@@ -73,15 +74,20 @@ public:
     // (line, index) under a point of the viewport, -1 meaning none. Takes the
     // store lock.
     std::pair<int, int> HitTest(QPoint point);
+    // Scrolls `line` to the top as far as the scroll range allows (the
+    // thumb's way: the frame's message pane then says "Ready").
+    void ScrollToLine(int line);
+    // The Find and Go to dialogs and the position popup.
+    CToolWindows& Tools() { return *tools; }
     // The position text for pane 1: " ", "Ln: %d" or "Ln: %d, Idx:%d".
     static QString PositionText(int line, int index);
 
     // Draws line `lineIndex` from `firstItem` into band `band`; returns the
     // position after its last item. The store lock is held by the caller.
-    // Without `tools` the screen's own fonts, pens and line state are used.
+    // Without `drawTools` the screen's own fonts, pens and line state are used.
     QPoint DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d);
     QPoint DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d,
-                    const DrawTools& tools);
+                    const DrawTools& drawTools);
     // The caption column over `rect`. Printing repeats the captions only for
     // bands that fit whole and separates them by `printGap`.
     void DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap = 0);
@@ -107,6 +113,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
@@ -123,7 +130,6 @@ private:
     void EnsureBacking();
     void ScrollBackingUp(int pixels, int height);
     void SendCounters();
-    void ClearMarksLocked();
     bool Capturing() const;
     viewgeo::BandLayout Layout() const;
     int ClientBottom() const;
@@ -155,5 +161,6 @@ private:
     bool firstShown = false;
     bool adjustingRanges = false;
     std::map<int, QTimer*> timers;
+    std::unique_ptr<CToolWindows> tools;
     std::unique_ptr<CViewPrinting> printing;
 };

@@ -61,6 +61,9 @@ TEST_F(InstallLayout, TheCommandsLeadIntoOnePrivateFolderWithEverythingTheProgra
     EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libCorvane.so"))) << "the simulated probe";
     EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libks-platform.so")));
     EXPECT_TRUE(QFileInfo::exists(privateDir + QStringLiteral("/libDevwatch.so"))) << "the device-notification library";
+    // Every transport the build makes is chosen by name from this folder.
+    for (const QString& transport : QDir(kBuild + QStringLiteral("/bin")).entryList({QStringLiteral("libCorvane*.so")}))
+        EXPECT_TRUE(QFileInfo::exists(privateDir + u'/' + transport)) << transport.toStdString();
     // The manual is opened as help/top.htm beside the program.
     const QFileInfo help(privateDir + QStringLiteral("/help"));
     EXPECT_TRUE(help.isSymLink());

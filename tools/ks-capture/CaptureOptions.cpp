@@ -34,8 +34,11 @@ const char* CaptureUsage()
 {
     return "usage: ks-capture --output FILE.ksf [--seconds N] [--baud B] [--data 7|8]\n"
            "                  [--parity none|odd|even] [--stop 1|2] [--status] [--stamp] [--no-data]\n"
+           "                  [--transport NAME]\n"
            "Records from the probe into a capture file the program and ks-convert open.\n"
            "Stops after N seconds, or on Ctrl+C; nothing received is lost.\n"
+           "--transport NAME (or KS_TRANSPORT=NAME) records through libCorvane-NAME.so beside\n"
+           "this program, e.g. --transport tap; without it libCorvane.so is used.\n"
            "Exit status: 0 saved, 1 probe not opened or file not written, 2 bad arguments,\n"
            "3 the probe was lost during the capture (what arrived is saved).\n";
 }
@@ -56,6 +59,14 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
         else if (arg == "--output") {
             if (!needValue()) return false;
             o.output = value;
+        } else if (arg == "--transport" || arg.rfind("--transport=", 0) == 0) {
+            o.transportGiven = true;
+            if (arg == "--transport") {
+                if (!needValue()) return false;
+                o.transport = value;
+            } else {
+                o.transport = arg.substr(12);
+            }
         } else if (arg == "--seconds") {
             if (!needValue()) return false;
             if (!ParseInt(value, INT_MAX / 1000, o.seconds) || o.seconds == 0) {

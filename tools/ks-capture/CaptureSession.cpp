@@ -63,6 +63,7 @@ int CaptureSession::Run(const sigset_t& stopSignals)
     }
 
     link.SetCallbacks(&CaptureSession::OnData, &CaptureSession::OnLost, this);
+    if (!options.libraryPath.empty()) link.SetLibraryPath(options.libraryPath);
     if (!link.Open()) {
         std::fprintf(stderr, "Open Device Failed!\n");
         std::remove(options.output.c_str());

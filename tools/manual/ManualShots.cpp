@@ -202,6 +202,8 @@ std::vector<ManualShots::Shot> ManualShots::Shots()
          nullptr, {}},
         {QStringLiteral("display-settings"), ID_DISPLAY_SETTINGS, nullptr, nullptr, {}},
         {QStringLiteral("about"), ID_APP_ABOUT, nullptr, nullptr, {}},
+        {QStringLiteral("find"), ID_FIND, nullptr, nullptr, {}},
+        {QStringLiteral("goto"), ID_GOTO_LINE, nullptr, nullptr, {}},
         {QStringLiteral("print-dialog"), ID_FILE_PRINT,
          [this] {
              // The PDF printer, whatever printers the building machine has.
