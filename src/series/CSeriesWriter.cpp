@@ -63,6 +63,13 @@ int CSeriesWriter::SaveState() const
 
 bool CSeriesWriter::IsActive() const { return thread.joinable(); }
 
+bool CSeriesWriter::WaitUntilWritten(int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    return finished.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [this] { return jobs.empty() && !queued[0] && !queued[1]; });
+}
+
 CSeriesWriter::Stats CSeriesWriter::GetStats() const
 {
     std::lock_guard<std::mutex> guard(mutex);
@@ -323,6 +330,7 @@ void CSeriesWriter::WriteJob(const Job& job)
         queued[job.buffer] = false;
         if (ok) stats.recordBytes += size;
     }
+    finished.notify_all();
     if (!ok) {
         file.Close();
         End(SeriesEnd::WriteFailed, error);

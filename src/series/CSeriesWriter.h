@@ -75,6 +75,9 @@ public:
     bool IsRecording() const { return SaveState() != 0; }
     // The writer thread of a series exists (from Start to the end of Stop).
     bool IsActive() const;
+    // Waits (at most `timeoutMs`) until every buffer handed over so far is
+    // written; false on timeout.
+    bool WaitUntilWritten(int timeoutMs) const;
 
     // Called once when the first record of a series arrives (dispatch thread).
     std::function<void()> onFirstData;
@@ -135,7 +138,7 @@ private:
 
     mutable std::mutex mutex;
     std::condition_variable wake;     // a job for the writer
-    std::condition_variable finished; // the final job is done
+    mutable std::condition_variable finished; // a job is done
     // Guarded by mutex.
     int saveState = 0;
     int filling = 0;                  // the buffer producers append to
