@@ -23,6 +23,8 @@ enum WindowMessage : int {
     WM_BURST_END = 1301,         // the link ran dry after a burst: draw, trim, re-arm
     WM_PAINT_INDICATORS = 1302,  // the five line indicators changed colour
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
+    WM_SERIES_FIRST_DATA = 1304, // wParam = series number: its first records arrived
+    WM_SERIES_END = 1305,        // wParam = series number, lParam = reason | (errno << 8)
 };
 
 // Qt's event queue hands a posted event to the UI thread under a lock inside
