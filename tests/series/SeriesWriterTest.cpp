@@ -4,7 +4,7 @@
 // Buffers are made small so that a few hundred records fill many of them;
 // every file is read back with the program's own reader.
 #include "CSeriesWriter.h"
-#include "SeriesFiles.h"
+#include "support/SeriesFiles.h"
 #include "SeriesNames.h"
 
 #include "support/TempDir.h"

@@ -43,3 +43,20 @@ std::vector<uint16_t> NumberedWords(uint32_t first, uint32_t count);
 
 // A live tick record of `ms` (1..8192).
 std::vector<uint8_t> Tick(uint32_t ms);
+
+// Follows the simulated probe's numbered full-rate traffic (pair k: a TXD
+// character with the low byte of k, then an RXD character with the next
+// byte) through the data records of one file after another.
+class PairChecker {
+public:
+    explicit PairChecker(uint64_t first = 0) : next(first) {}
+    // False at the first record that does not continue the numbering.
+    bool Take(const std::vector<SeriesToken>& tokens);
+    uint64_t Next() const { return next; }
+    const std::string& Problem() const { return problem; }
+
+private:
+    uint64_t next;
+    bool haveLow = false;
+    std::string problem;
+};

@@ -106,3 +106,22 @@ std::vector<uint8_t> Tick(uint32_t ms)
     const uint32_t v = ms >= 8192 ? 0 : ms;
     return {static_cast<uint8_t>(0x80 | ((v >> 8) & 0x1F)), static_cast<uint8_t>(v & 0xFF)};
 }
+
+bool PairChecker::Take(const std::vector<SeriesToken>& tokens)
+{
+    for (const SeriesToken& t : tokens) {
+        if (!t.IsData() || !problem.empty()) continue;
+        if (!haveLow) {
+            if (t.b0 == 0x20 && t.b1 == (next & 0xFF)) {
+                haveLow = true;
+                continue;
+            }
+        } else if (t.b0 == 0x28 && t.b1 == ((next >> 8) & 0xFF)) {
+            haveLow = false;
+            ++next;
+            continue;
+        }
+        problem = "pair " + std::to_string(next) + ": record " + std::to_string(t.b0) + "," + std::to_string(t.b1);
+    }
+    return problem.empty();
+}
