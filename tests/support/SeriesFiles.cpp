@@ -111,6 +111,17 @@ bool PairChecker::Take(const std::vector<SeriesToken>& tokens)
 {
     for (const SeriesToken& t : tokens) {
         if (!t.IsData() || !problem.empty()) continue;
+        if (synchronising) {
+            // A file may begin between the two records of a pair.
+            if (t.b0 == 0x20) {
+                low = t.b1;
+                haveLow = true;
+            } else if (t.b0 == 0x28 && haveLow) {
+                next = (static_cast<uint64_t>(t.b1) << 8 | low) + 1;
+                synchronising = haveLow = false;
+            }
+            continue;
+        }
         if (!haveLow) {
             if (t.b0 == 0x20 && t.b1 == (next & 0xFF)) {
                 haveLow = true;

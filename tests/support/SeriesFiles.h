@@ -50,6 +50,14 @@ std::vector<uint8_t> Tick(uint32_t ms);
 class PairChecker {
 public:
     explicit PairChecker(uint64_t first = 0) : next(first) {}
+    // Takes its first pair number from the first whole pair it meets (the
+    // numbers then count modulo 65536, as the records carry them).
+    static PairChecker Synchronising()
+    {
+        PairChecker c;
+        c.synchronising = true;
+        return c;
+    }
     // False at the first record that does not continue the numbering.
     bool Take(const std::vector<SeriesToken>& tokens);
     uint64_t Next() const { return next; }
@@ -57,6 +65,8 @@ public:
 
 private:
     uint64_t next;
+    bool synchronising = false;
     bool haveLow = false;
+    uint8_t low = 0;
     std::string problem;
 };
