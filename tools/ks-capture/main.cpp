@@ -1,7 +1,9 @@
-// ks-capture: records from the probe into a ".ksf" capture file without the
-// window, through the same device link and line store as the program.
+// ks-capture: records from the probe into a ".ksf" capture file, or into a
+// numbered series of them, without the window, through the same device link,
+// line store and series writer as the program.
 #include "CaptureOptions.h"
 #include "CaptureSession.h"
+#include "SeriesSession.h"
 
 #include <QCoreApplication>
 
@@ -34,6 +36,10 @@ int main(int argc, char** argv)
     if (!ParseCaptureOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "ks-capture: %s\n%s", error.c_str(), CaptureUsage());
         return 2;
+    }
+    if (!options.series.empty()) {
+        SeriesSession session(options);
+        return session.Run(stopSignals);
     }
     CaptureSession session(options);
     return session.Run(stopSignals);
