@@ -194,6 +194,10 @@ void CBufferDlg::TakeValues()
 
 void CBufferDlg::LoadControls()
 {
+    // The slider reports its new position at once; the space is updated
+    // after everything is loaded, not from half-loaded controls.
+    const bool wasLoading = loading;
+    loading = true;
     auto setText = [](QWidget* w, const QString& text) {
         auto* edit = static_cast<QLineEdit*>(w);
         if (edit->text() != text) edit->setText(text);
@@ -205,10 +209,12 @@ void CBufferDlg::LoadControls()
     static_cast<QCheckBox*>(controls.at(205))->setChecked(values.overwrite != 0);
     static_cast<QLabel*>(controls.at(192))->setText(startTimeText);
     static_cast<QLabel*>(controls.at(194))->setText(stopTimeText);
+    loading = wasLoading;
 }
 
 bool CBufferDlg::UpdateSpace()
 {
+    if (loading) return false;
     TakeValues();
     const CBufferSetup::Space s = values.UpdateSpace();
     static_cast<QLabel*>(controls.at(207))->setText(s.freeText);

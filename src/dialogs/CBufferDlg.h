@@ -72,4 +72,5 @@ private:
     QString stopTimeText;
     bool running = false;
     bool readingShown = false;
+    bool loading = false;
 };

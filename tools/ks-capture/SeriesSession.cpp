@@ -3,7 +3,6 @@
 #include "ProbeSetup.h"
 #include "SeriesNames.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -161,10 +160,9 @@ void SeriesSession::WaitUntilQuiet()
 void SeriesSession::Summary() const
 {
     const CSeriesWriter::Stats s = writer.GetStats();
-    const uint32_t names = std::min<uint32_t>(s.filesCreated, s.highestFileNumber + 1);
-    const std::string first = series::FileName(options.series, 0, static_cast<uint32_t>(options.files));
-    const std::string last = series::FileName(options.series, s.highestFileNumber, static_cast<uint32_t>(options.files));
-    std::fprintf(stderr, "Series %s: %u file%s written (%u name%s, %s to %s), %llu records\n", options.series.c_str(),
-                 s.filesCreated, s.filesCreated == 1 ? "" : "s", names, names == 1 ? "" : "s", first.c_str(), last.c_str(),
+    const uint32_t files = static_cast<uint32_t>(options.files);
+    std::fprintf(stderr, "Series %s: %u file%s written, %s to %s, %llu records\n", options.series.c_str(), s.filesCreated,
+                 s.filesCreated == 1 ? "" : "s", series::FileName(options.series, 0, files).c_str(),
+                 series::FileName(options.series, s.highestFileNumber, files).c_str(),
                  static_cast<unsigned long long>(s.recordBytes / 2));
 }
