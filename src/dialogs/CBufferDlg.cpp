@@ -5,6 +5,7 @@
 #include "MessageService.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
@@ -18,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -163,7 +166,14 @@ CBufferDlg::CBufferDlg(CBufferSetup& v, QWidget* parent) : QDialog(parent), valu
 
     LocaliseWindowText(this, kDialogId);
     for (int id : kLocalisedIds) LocaliseWindowText(controls.at(id), id);
-    static_cast<QLabel*>(controls.at(193))->setText(LoadLocalString(316));
+    // Label 193 says "Stop Time:" or "Current Time:": wide enough for both,
+    // so that the clock beside it does not move.
+    auto* stopLabel = static_cast<QLabel*>(controls.at(193));
+    stopLabel->setText(LoadLocalString(316));
+    const QFontMetrics fm = stopLabel->fontMetrics();
+    const int labelWidth = std::max({fm.horizontalAdvance(LoadLocalString(315)), fm.horizontalAdvance(LoadLocalString(316)),
+                                     fm.horizontalAdvance(static_cast<QLabel*>(controls.at(191))->text())});
+    stopLabel->setMinimumWidth(labelWidth + 4);
 
     // The values as last chosen; a file size out of range from the settings
     // file comes back from the slider within it.
