@@ -87,16 +87,22 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
         // A writer that outlived a timed-out Stop ends with its last file.
         if (thread.joinable()) thread.join();
     }
-    config = newConfig;
-    config.buffersPerFile = std::max(1, config.buffersPerFile);
-    config.maxFileNumber = std::clamp<uint32_t>(config.maxFileNumber, 1, series::kMaxFileNumber);
-    const std::size_t capacity = std::max(newLimits.bufferCapacity, newLimits.appendLimit + kSlack);
-    if (!buffers[0] || limits.bufferCapacity != capacity) {
-        buffers[0] = std::make_unique<uint8_t[]>(capacity);
-        buffers[1] = std::make_unique<uint8_t[]>(capacity);
+    {
+        // Producers read the configuration under the lock; a link left over
+        // from before may still call them.
+        std::lock_guard<std::mutex> guard(mutex);
+        saveState = 0;
+        config = newConfig;
+        config.buffersPerFile = std::max(1, config.buffersPerFile);
+        config.maxFileNumber = std::clamp<uint32_t>(config.maxFileNumber, 1, series::kMaxFileNumber);
+        const std::size_t capacity = std::max(newLimits.bufferCapacity, newLimits.appendLimit + kSlack);
+        if (!buffers[0] || limits.bufferCapacity != capacity) {
+            buffers[0] = std::make_unique<uint8_t[]>(capacity);
+            buffers[1] = std::make_unique<uint8_t[]>(capacity);
+        }
+        limits = newLimits;
+        limits.bufferCapacity = capacity;
     }
-    limits = newLimits;
-    limits.bufferCapacity = capacity;
     directory = series::DirectoryOf(config.baseName);
     buffersWritten = 0;
     fileNumber = 0;

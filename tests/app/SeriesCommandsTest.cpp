@@ -134,6 +134,13 @@ protected:
 
     uint32_t FilesCreated() const { return Doc()->Series().Writer().GetStats().filesCreated; }
 
+    // Characters in the line store, read as the view reads it.
+    uint32_t TxdCount() const
+    {
+        CStoreGuard guard(Doc()->StoreLock());
+        return Doc()->Lines().GetCounters()[CNT_TXD];
+    }
+
     DiskTempDir disk;
     AnsweringMessages answers;
 };
@@ -144,15 +151,15 @@ TEST_F(SeriesCommands, BufferSetupAsksBeforeItClearsTheLogAndSavesTheDialogsSett
 {
     StartSeriesApp();
     ASSERT_TRUE(Frame()->RunCommand(ID_ANALYZER_START));
-    ASSERT_TRUE(WaitUntil([this] { return Doc()->Lines().GetCounters()[CNT_TXD] > 100; }));
+    ASSERT_TRUE(WaitUntil([this] { return TxdCount() > 100; }));
     ASSERT_TRUE(Frame()->RunCommand(ID_ANALYZER_STOP));
-    const uint32_t captured = Doc()->Lines().GetCounters()[CNT_TXD];
+    const uint32_t captured = TxdCount();
 
     int shown = 0;
     answers.answerYes = false;
     RunSetup([&](CBufferDlg&) { ++shown; });
     EXPECT_EQ(shown, 0);
-    EXPECT_EQ(Doc()->Lines().GetCounters()[CNT_TXD], captured) << "No keeps the log";
+    EXPECT_EQ(TxdCount(), captured) << "No keeps the log";
     EXPECT_TRUE(answers.WasShown(QStringLiteral("This operation will CLEAR the Current log. Do you want to continue?")));
 
     answers.answerYes = true;
@@ -169,7 +176,7 @@ TEST_F(SeriesCommands, BufferSetupAsksBeforeItClearsTheLogAndSavesTheDialogsSett
         static_cast<QLineEdit*>(dlg.Control(197))->setText(disk.Path() + QStringLiteral("/"));
     });
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(Doc()->Lines().GetCounters()[CNT_TXD], 0u) << "Yes clears the log";
+    EXPECT_EQ(TxdCount(), 0u) << "Yes clears the log";
     const std::string ini = ReadFileText(dir.Path("ks-settings.ini"));
     for (const std::string& line : {std::string("FileSize=4"), std::string("FileNum=12"), std::string("OverWrite=1"),
                                     "DesPath=" + disk.Std() + "/"})
@@ -200,7 +207,7 @@ TEST_F(SeriesCommands, ASeriesKeepsEveryRecordInNumberedFilesAndStopReturnsToMon
         EXPECT_FALSE(dlg.Control(195)->isVisible());
         EXPECT_TRUE(dlg.Control(189)->isEnabled());
     });
-    EXPECT_EQ(Doc()->Lines().GetCounters()[CNT_TXD], 0u) << "a series bypasses the display";
+    EXPECT_EQ(TxdCount(), 0u) << "a series bypasses the display";
     EXPECT_TRUE(Doc()->IsConnected());
     EXPECT_FALSE(Doc()->IsRunning()) << "back on the monitor path, stopped";
 
