@@ -9,6 +9,8 @@
 //                      percent of one core (target: under 1)
 //   dispatch_cpu_pct   the whole dispatch thread, for comparison
 //   overruns           buffers that filled behind a running write (target: 0)
+//   handover_to_written_ms_max   the longest time from a hand-over until its
+//                      buffer was on disk (a buffer takes about 4.5 s to fill)
 //   records_per_s, files, lost_or_reordered (numbered pairs out of step)
 //   rss_start_kb, rss_end_kb   resident size after the first second and at the end
 //
@@ -17,7 +19,10 @@
 // as the link delivers them, paced to that rate. Counters:
 //   overruns           (target: 0)
 //   write_ms_median, write_ms_max   one buffer write
-//   buffer_fill_ms     how long one buffer takes to fill at that rate
+//   handover_to_written_ms_max      the longest time from a hand-over until
+//                      its buffer was on disk (waking the writer included)
+//   buffer_fill_ms     how long one buffer takes to fill at that rate: an
+//                      overrun needs a hand-over slower than this
 //   mb_per_s           what reached the disk
 //   rss_start_kb, rss_end_kb
 // Run: build/bin/ks-bench-series [--benchmark_filter=...]. KS_BENCH_SECONDS
@@ -209,6 +214,7 @@ void BM_SeriesFullRate(benchmark::State& state)
         state.counters["overruns"] = stats.end == SeriesEnd::Overrun ? 1 : 0;
         state.counters["records_per_s"] = static_cast<double>(session.records) / wall;
         state.counters["files"] = stats.filesCreated;
+        state.counters["handover_to_written_ms_max"] = stats.longestHandOverMs;
         state.counters["lost_or_reordered"] = static_cast<double>(session.broken);
         state.counters["rss_start_kb"] = static_cast<double>(rssStart);
         state.counters["rss_end_kb"] = static_cast<double>(rssEnd);
@@ -265,6 +271,7 @@ void BM_SeriesHundredTimes(benchmark::State& state)
         state.counters["write_ms_median"] = writes.empty() ? 0 : writes[writes.size() / 2];
         state.counters["write_ms_max"] = writes.empty() ? 0 : writes.back();
         state.counters["buffer_fill_ms"] = 1000.0 * SeriesLimits::kAppendLimit / 2 / kRecordsPerSecond;
+        state.counters["handover_to_written_ms_max"] = stats.longestHandOverMs;
         state.counters["rss_start_kb"] = static_cast<double>(rssStart);
         state.counters["rss_end_kb"] = static_cast<double>(rssEnd);
     }

@@ -274,6 +274,7 @@ void CSeriesWriter::HandOverLocked(const uint8_t* bytes, std::size_t n)
     Job job;
     job.buffer = full;
     job.switchTime = Now();
+    job.handedOver = std::chrono::steady_clock::now();
     job.statusCopy[0] = lastStatus[0];
     job.statusCopy[1] = lastStatus[1];
     if (queued[next]) {
@@ -335,6 +336,8 @@ void CSeriesWriter::WriteJob(const Job& job)
         levels[job.buffer] = 0;
         queued[job.buffer] = false;
         if (ok) stats.recordBytes += size;
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - job.handedOver;
+        stats.longestHandOverMs = std::max(stats.longestHandOverMs, took.count());
     }
     finished.notify_all();
     if (!ok) {

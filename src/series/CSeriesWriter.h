@@ -18,6 +18,7 @@
 // flushes the filling buffer behind it.
 #include "SeriesConfig.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -92,6 +93,9 @@ public:
         uint32_t highestFileNumber = 0;
         uint64_t recordBytes = 0;    // written after the headers (records and marks)
         uint64_t handOvers = 0;
+        // The longest time from a hand-over until its buffer was written: a
+        // buffer that fills sooner than this would have met an overrun.
+        double longestHandOverMs = 0;
         SeriesEnd end = SeriesEnd::None;
     };
     Stats GetStats() const;
@@ -107,6 +111,7 @@ private:
     struct Job {
         int buffer = -1;          // 0 = A, 1 = B; -1: none (a final job without data)
         int64_t switchTime = 0;   // the hand-over's time, for the file marks
+        std::chrono::steady_clock::time_point handedOver{};
         uint8_t statusCopy[2] = {0x5F, 0x00};
         bool last = false;        // written behind an overrun, then the series ends
         bool final = false;       // Stop: flush and close
