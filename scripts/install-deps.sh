@@ -5,6 +5,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev libudev-dev
+  umockdev libumockdev-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev

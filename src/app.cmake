@@ -22,6 +22,11 @@ if(TARGET device)
   ks_app_layer(app_view view app_document Qt6::PrintSupport)
   # The main frame, the application, the toolbar and the about box.
   ks_app_layer(app_shell shell app_view)
+  # The start-up picture (drawn by tools/splash).
+  qt_add_resources(app_shell ks_splash
+    PREFIX "/splash"
+    BASE ${PROJECT_SOURCE_DIR}/resources/splash
+    FILES ${PROJECT_SOURCE_DIR}/resources/splash/splash.png)
 
   add_library(app INTERFACE)
   target_link_libraries(app INTERFACE app_shell)
@@ -34,4 +39,6 @@ if(TARGET device)
   if(EXISTS ${PROJECT_SOURCE_DIR}/transport/sim/CMakeLists.txt)
     add_dependencies(kestrane corvane-sim)
   endif()
+  # ... and the device-notification library it registers its window through.
+  add_dependencies(kestrane devwatch)
 endif()

@@ -183,7 +183,9 @@ bool CAnalyzerDoc::CanCloseFrame()
 void CAnalyzerDoc::MonitorDataCallback(const uint8_t* data, uint32_t count, void* doc)
 {
     auto* self = static_cast<CAnalyzerDoc*>(doc);
-    if (self && self->running) self->OnMonitorData(data, count);
+    if (!self) return;
+    if (self->running) self->OnMonitorData(data, count);
+    else if (count >= 2) self->droppedWhileStopped += count;
 }
 
 void CAnalyzerDoc::BeginBurstLocked()
@@ -204,7 +206,10 @@ void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
             CStoreGuard guard(StoreLock());
             // Checked again under the lock: once Stop has cleared the flag,
             // no block changes the store behind the UI thread's back.
-            if (!running) return;
+            if (!running) {
+                droppedWhileStopped += count;
+                return;
+            }
             if (!burstActive) {
                 burstActive = true;
                 BeginBurstLocked();
@@ -309,25 +314,55 @@ void CAnalyzerDoc::OnIdleTick()
 
 // --- The link ----------------------------------------------------------------
 
+namespace {
+
+// Marks an open or close of the link as in progress for the length of a scope.
+class BusyScope {
+public:
+    explicit BusyScope(bool& flag) : flag(flag) { flag = true; }
+    ~BusyScope() { flag = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& flag;
+};
+
+} // namespace
+
 bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
 {
+    // A message box of the open in progress runs an event loop; a notice or
+    // a lost link handled inside it must not replace the link under it.
+    if (linkBusy) return connected;
+    BusyScope busy(linkBusy);
     WaitCursor wait;
     OnAnalyzerStop();
     if (link) {
         link.reset();
         connected = false;
     }
-    link = std::make_unique<CUSBCom>();
+    link = makeLink ? makeLink() : std::make_unique<CUSBCom>();
     if (!linkLibraryPath.empty()) link->SetLibraryPath(linkLibraryPath);
     link->SetCallbacks(dataCallback, &CAnalyzerDoc::LinkLostCallback, this);
-    connected = link->Open();
+    {
+        // The old link's threads have ended: a loss from now on is this one's.
+        std::lock_guard<std::mutex> guard(connectionLock);
+        lossReported = false;
+    }
+    const bool opened = link->Open();
+    {
+        std::lock_guard<std::mutex> guard(connectionLock);
+        connected = opened && !lossReported;
+    }
     ApplyCommSettings();
     return connected;
 }
 
 void CAnalyzerDoc::CloseLink()
 {
-    if (!link) return;
+    // Never under an open in progress: its link is still in use further up.
+    if (!link || linkBusy) return;
     // A series ends through the dialog's Stop, which flushes it and opens a
     // fresh link in monitor mode; that link goes below.
     if (longSaveActive) series->StopForCloseLink();
@@ -341,6 +376,11 @@ void CAnalyzerDoc::LinkLostCallback(const uint8_t*, uint32_t, void* doc)
 {
     auto* self = static_cast<CAnalyzerDoc*>(doc);
     if (!self) return;
+    {
+        std::lock_guard<std::mutex> guard(self->connectionLock);
+        self->lossReported = true;
+        self->connected = false;
+    }
     self->ShowLinkLost();
     // Only a live link calls this, so there is a link to close.
     PostMessage(self->frame, WM_LINK_LOST);

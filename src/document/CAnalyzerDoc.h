@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class CSeriesControl;
@@ -116,6 +117,15 @@ public:
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
 
+    // Makes the link a new open uses (tests give links with failing seams).
+    std::function<std::unique_ptr<CUSBCom>()> makeLink;
+    // An open of the link is in progress further up the stack (a message box
+    // it showed runs an event loop); opening or closing the link must wait.
+    bool IsLinkBusy() const { return linkBusy; }
+    // Bytes of probe data the link delivered while no capture ran, which the
+    // monitor path therefore did not keep (a measure for the benchmarks).
+    uint64_t BytesDroppedWhileStopped() const { return droppedWhileStopped.load(); }
+
     bool IsRunning() const { return running.load(); }
     bool IsConnected() const { return connected.load(); }
     bool IsBurstActive() const { return burstActive.load(); }
@@ -162,6 +172,13 @@ private:
     CDisplayMode displayMode;
     std::unique_ptr<CUSBCom> link;
     std::atomic<bool> connected{false};
+    // The link's loss and the end of its open decide `connected` together:
+    // a loss reported while Open still ran must not be overwritten by its
+    // success.
+    std::mutex connectionLock;
+    bool lossReported = false; // guarded by connectionLock
+    bool linkBusy = false;     // UI thread: an OpenLink is on the stack
+    std::atomic<uint64_t> droppedWhileStopped{0};
     std::array<std::atomic<uint32_t>, 5> indicatorColour;
     CLines lineStore;
     CCommSetting commSetting;

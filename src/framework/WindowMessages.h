@@ -2,6 +2,8 @@
 // The program's own window messages, carried as Qt events whose type is the
 // message's fixed number. Worker threads may only post them; sending (handling
 // at once, synchronously) is for the UI thread.
+#include "DeviceNotice.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QString>
@@ -25,6 +27,9 @@ enum WindowMessage : int {
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
     WM_SERIES_FIRST_DATA = 1304, // wParam = series number: its first records arrived
     WM_SERIES_END = 1305,        // wParam = series number, lParam = reason | (errno << 8)
+    // Device arrival and removal, posted by the platform layer as a
+    // CDeviceChangeEvent (wParam = event code, lParam = the notice's header).
+    WM_DEVICECHANGE = ks::kDeviceChangeMessage,
 };
 
 // Qt's event queue hands a posted event to the UI thread under a lock inside

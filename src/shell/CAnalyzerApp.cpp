@@ -5,6 +5,7 @@
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CMessageBoxService.h"
+#include "CSplashWnd.h"
 #include "CommandIds.h"
 #include "FirmwareText.h"
 #include "LocalStrings.h"
@@ -28,7 +29,10 @@ CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
 {
     OnCommand(ID_APP_ABOUT, [this] { ShowAboutBox(); });
     OnCommand(ID_FILE_NEW, [this] {
-        if (doc->SaveModified()) doc->OnNewDocument();
+        if (!doc->SaveModified()) return;
+        doc->OnNewDocument();
+        // A new document activates the frame, which opens a link not yet open.
+        if (frame) frame->OnDocumentActivated();
     });
     OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
 }
@@ -75,11 +79,12 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
         break;
     }
     noFileGiven = file.isEmpty();
+    CSplashWnd::EnableSplashScreen(options.splash);
 
     doc = std::make_unique<CAnalyzerDoc>(ks::SettingsFilePath());
     view = new CAnalyzerView(doc.get());
     doc->SetView(view);
-    frame = new CMainFrame(doc.get(), view);
+    frame = new CMainFrame(doc.get(), view, !noFileGiven);
     frame->SetApplicationTarget(this);
     frame->openFile = [this](const QString& path) { OpenDocumentFile(path); };
     doc->onSavedAs = [this](const QString& path) { AddRecentFile(path); };
@@ -117,6 +122,8 @@ bool CAnalyzerApp::OpenDocumentFile(const QString& path)
     if (!doc->SaveModified()) return false;
     if (!doc->OnOpenDocument(path.toStdString())) return false;
     AddRecentFile(path);
+    // An opened document activates the frame, which opens a link not yet open.
+    if (frame) frame->OnDocumentActivated();
     return true;
 }
 

@@ -25,6 +25,9 @@ public:
         bool showWindow = true;
         // Work out the program paths from the executable (tests set them).
         bool initProgramPaths = true;
+        // A splash may greet a start without a file (tests turn it off, so
+        // that it never takes their first key or click).
+        bool splash = true;
     };
 
     CAnalyzerApp();

@@ -1,6 +1,10 @@
 #include "CMainFrame.h"
 
 #include "CAnalyzerDoc.h"
+#include "CDeviceChangeEvent.h"
+#include "CSplashWnd.h"
+#include "DeviceNotice.h"
+#include "DoDevwatch.h"
 #include "ProgramPaths.h"
 #include "CCommSetting.h"
 #include "CCoolBar.h"
@@ -27,9 +31,10 @@
 #include <QUrl>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
-CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view) : doc(doc), view(view)
+CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnCommandLine) : doc(doc), view(view)
 {
     setObjectName(QStringLiteral("MainFrame"));
     setAcceptDrops(true);
@@ -60,6 +65,10 @@ CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view) : doc(doc), view(
     OnCommand(ID_HELP_FINDER, [this] { HelpTopics(); });
     OnCommand(ID_APP_EXIT, [this] { close(); });
     OnCommand(ID_TEXT_CONVERT, [this] { StartTextConverter(); }, [this](CCmdUI& ui) { ui.Enable(!this->doc->IsRunning()); });
+
+    // Arrival and removal notices of the probe reach this window from now on.
+    devwatchResult = DoDevwatch(this);
+    if (!fileOnCommandLine) CSplashWnd::OpenSplash(this);
 
     RelabelMenu();
     UpdateTitle();
@@ -272,13 +281,21 @@ bool CMainFrame::event(QEvent* e)
         msg->result = 1;
         return true;
     }
-    case WM_LINK_LOST: {
-        auto* msg = static_cast<CWindowMessage*>(e);
-        // Lets the link's threads finish what they were doing before it goes.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        doc->CloseLink();
-        UpdateCommandUI();
-        msg->result = 1;
+    case WM_LINK_LOST:
+        OnLinkLost();
+        static_cast<CWindowMessage*>(e)->result = 1;
+        return true;
+    case WM_DEVICECHANGE: {
+        auto* notice = static_cast<CDeviceChangeEvent*>(e);
+        if (doc->IsLinkBusy()) {
+            const uint32_t code = notice->EventCode();
+            const auto header = notice->Notice() ? std::optional(ks::DeviceNotice::FromBytes(notice->Notice(), ks::DeviceNotice::kSize))
+                                                 : std::nullopt;
+            WhenLinkIdle([this, code, header] { CDeviceChangeEvent::Post(this, code, header); });
+            notice->result = 1;
+            return true;
+        }
+        notice->result = OnDeviceChange(notice->EventCode(), notice->Notice());
         return true;
     }
     case WM_PAINT_INDICATORS:
@@ -355,8 +372,11 @@ void CMainFrame::HelpTopics()
     if (QFileInfo::exists(manual)) QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
 }
 
-void CMainFrame::OnActivateFrame()
+void CMainFrame::OnDocumentActivated()
 {
+    // Before the frame is first shown there is nothing to activate; showing
+    // it does this.
+    if (!activatedOnce) return;
     if (!doc->IsConnected()) {
         doc->OpenLink();
         UpdateCommandUI();
@@ -366,17 +386,65 @@ void CMainFrame::OnActivateFrame()
 void CMainFrame::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
+    // The first activation opens the link; later ones (a dismissed message
+    // box, a return from another program) leave it alone.
     if (!activatedOnce) {
         activatedOnce = true;
-        OnActivateFrame();
         view->setFocus();
+        // Once the window is on the screen (Qt maps it after this event): a
+        // message box of the open then stands in front of it.
+        QTimer::singleShot(0, this, [this] { OnDocumentActivated(); });
     }
 }
 
-void CMainFrame::changeEvent(QEvent* e)
+void CMainFrame::WhenLinkIdle(std::function<void()> retry)
 {
-    QMainWindow::changeEvent(e);
-    if (e->type() == QEvent::ActivationChange && isActiveWindow() && activatedOnce) OnActivateFrame();
+    // Bounded by the open's message box, which the user answers.
+    QTimer::singleShot(50, this, [this, retry = std::move(retry)] {
+        if (doc->IsLinkBusy()) WhenLinkIdle(retry);
+        else retry();
+    });
+}
+
+void CMainFrame::OnLinkLost()
+{
+    if (doc->IsLinkBusy()) {
+        WhenLinkIdle([this] { PostMessage(this, WM_LINK_LOST); });
+        return;
+    }
+    // A loss clears `connected`, and only a new open sets it again: a link
+    // that is connected now was opened after this loss was reported (the
+    // probe pulled and plugged in again) and is not the one that was lost.
+    if (doc->IsConnected()) return;
+    // Already closed (the probe's removal notice came first): nothing to wait for.
+    if (!doc->Link()) return;
+    // Lets the link's threads finish what they were doing before it goes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    doc->CloseLink();
+    UpdateCommandUI();
+}
+
+int CMainFrame::OnDeviceChange(uint32_t eventCode, const uint8_t* notice)
+{
+    if (!notice) return 0;
+    const ks::DeviceNotice header = ks::DeviceNotice::FromBytes(notice, ks::DeviceNotice::kSize);
+    if (header.DeviceType() != ks::kDeviceTypeInterface) return 0;
+    if (header.InterfaceClass() != ks::kProbeInterfaceClass) return 0;
+    if (!doc) return 0;
+    switch (eventCode) {
+    case ks::kDeviceArrival:
+        // The link opens; a capture is never started by a plug.
+        if (!doc->IsConnected()) doc->OpenLink(&CAnalyzerDoc::MonitorDataCallback);
+        break;
+    case ks::kDeviceRemoveComplete:
+        doc->CloseLink();
+        doc->ShowLinkLost();
+        break;
+    default:
+        break;
+    }
+    UpdateCommandUI();
+    return 1;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e)

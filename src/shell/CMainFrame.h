@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 
@@ -22,7 +23,8 @@ class QToolBar;
 
 class CMainFrame : public QMainWindow, public CCmdTarget {
 public:
-    CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view);
+    // `fileOnCommandLine`: start-up opens a file, so no splash is shown.
+    CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnCommandLine = false);
     ~CMainFrame() override;
 
     // The command chain: view, document, this frame, then `app`.
@@ -49,11 +51,21 @@ public:
     // started. Replaced in tests.
     std::function<bool(const QString& program)> startProcess;
 
+    // A document was made or opened into the frame (and at start-up): the
+    // link is opened unless it is connected. A focus change never opens it,
+    // so a failing open is reported once per attempt, not on every return to
+    // the window.
+    void OnDocumentActivated();
+    // The probe arrived or was removed. Returns 1 when the notice was about
+    // the probe's interface and was acted on, 0 when it was not ours.
+    int OnDeviceChange(uint32_t eventCode, const uint8_t* notice);
+    // The result of registering for device notices at creation (1 or 0).
+    int DeviceNotificationsRegistered() const { return devwatchResult; }
+
 protected:
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
-    void changeEvent(QEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
@@ -63,7 +75,10 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void OnSetPaneText(uintptr_t wParam, intptr_t lParam, const QString& text);
-    void OnActivateFrame();
+    void OnLinkLost();
+    // Runs `retry` once the open of the link in progress (and the message
+    // box it shows) is over.
+    void WhenLinkIdle(std::function<void()> retry);
     void ToggleCountBar();
     void HelpTopics();
     void StartTextConverter();
@@ -81,4 +96,5 @@ private:
     std::array<CLineIndicator*, 5> indicators{};
     QTimer* idleUpdate = nullptr;
     bool activatedOnce = false;
+    int devwatchResult = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "CCoolBar.h"
 #include "CToolBarStatus.h"
+#include "DeviceNoticeHub.h"
 #include "ProgramPaths.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,8 @@ bool AppFixture::StartApp(const Setup& setup)
     QFile::copy(built, QString::fromStdString(libraryFolder + "/libCorvane.so"));
     SetUnplugged(setup.unplugged);
     qputenv("KS_SIM_SCENARIO", setup.scenario);
+    // Pulling and plugging this copy is what the frame hears about.
+    ks::DeviceNoticeHub::Instance().SetSimulatedProbeDirectory(libraryFolder);
 
     ks::SetProgramPathsForTesting(QCoreApplication::applicationDirPath().toStdString() + "/", dir.Path("ks-settings.ini"));
     ks::SetMessageService(&messages);
@@ -46,12 +49,13 @@ bool AppFixture::StartApp(const Setup& setup)
     options.messageBoxes = false;
     options.showWindow = false;
     options.initProgramPaths = false;
+    options.splash = setup.splash;
     app = std::make_unique<CAnalyzerApp>(options);
     app->chooseOpenFile = [] { return QString(); };
     // The link library must be known before the first activation opens it.
     const bool started = app->InitInstance(setup.arguments);
     if (!started) return false;
-    Doc()->SetLinkLibraryPath(libraryFolder + "/libCorvane.so");
+    Doc()->SetLinkLibraryPath(setup.linkLibrary.empty() ? libraryFolder + "/libCorvane.so" : setup.linkLibrary);
     if (setup.show) {
         Frame()->resize(1000, 700);
         Frame()->show();

@@ -16,16 +16,22 @@
 #include <functional>
 #include <mutex>
 #include <memory>
+#include <string>
 #include <vector>
 
 class RecordingMessages : public ks::MessageService {
 public:
     ks::MessageResult Show(const QString& text, ks::MessageButtons) override
     {
-        std::lock_guard<std::mutex> guard(mutex);
-        shown.push_back(text);
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            shown.push_back(text);
+        }
+        if (whileShown) whileShown(text);
         return ks::MessageResult::Ok;
     }
+    // Runs while a box "is shown" (UI thread), as the user's time with it.
+    std::function<void(const QString&)> whileShown;
     std::vector<QString> Shown()
     {
         std::lock_guard<std::mutex> guard(mutex);
@@ -49,6 +55,8 @@ protected:
         bool unplugged = false;       // the probe is pulled out: the link fails
         const char* scenario = "modem";
         bool show = true;             // show the frame (which opens the link)
+        bool splash = false;          // let a splash greet a start without a file
+        std::string linkLibrary;      // the transport to load (empty: the simulated probe's copy)
     };
 
     void TearDown() override;

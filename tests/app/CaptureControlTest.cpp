@@ -154,6 +154,7 @@ TEST_F(CaptureControl, APulledProbeDuringACaptureClosesTheLink)
     Pump(200);
     SetUnplugged(true);
     ASSERT_TRUE(WaitUntil([this] { return Doc()->Link() == nullptr; }, 8000)) << "the frame closes a lost link";
+    Pump(50); // the lost link's texts are posted to the frame
     EXPECT_FALSE(Doc()->IsConnected());
     EXPECT_FALSE(Doc()->IsRunning()) << "closing the link stops the capture";
     EXPECT_EQ(Pane(2), QStringLiteral("USB: Disconnect"));
