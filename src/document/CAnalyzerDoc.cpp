@@ -335,6 +335,14 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
     // A message box of the open in progress runs an event loop; a notice or
     // a lost link handled inside it must not replace the link under it.
     if (linkBusy) return connected;
+    // A recording series owns its link. Anything else that opens one (a
+    // probe plugged in again before its loss was handled) ends the series
+    // first, through the dialog's Stop, which flushes it and opens the
+    // monitor link itself.
+    if (dataCallback != &CSeriesControl::LongSaveDataCallback && series && series->Writer().IsActive()) {
+        series->StopForCloseLink();
+        if (!series->Writer().IsActive()) return connected;
+    }
     BusyScope busy(linkBusy);
     WaitCursor wait;
     OnAnalyzerStop();

@@ -274,6 +274,25 @@ TEST_F(SeriesCommands, APulledProbeEndsTheSeriesWithEverythingItSent)
     EXPECT_EQ(files.back().tokens.back().kind, SeriesToken::Mark) << "the stop mark";
 }
 
+TEST_F(SeriesCommands, AnotherOpenOfTheLinkEndsTheSeriesFirst)
+{
+    StartSeriesApp();
+    RunSetup([&](CBufferDlg& dlg) {
+        Fill(dlg, QStringLiteral("run"), 3, QStringLiteral("100"), false);
+        Click(dlg, 189);
+        ASSERT_TRUE(WaitUntil([&] { return FilesCreated() >= 2; }, 10000));
+        // As a probe plugged in again would: the monitor link opens.
+        EXPECT_TRUE(Doc()->OpenLink(&CAnalyzerDoc::MonitorDataCallback));
+        EXPECT_FALSE(dlg.IsRunning()) << "the series ended through the dialog";
+    });
+    EXPECT_TRUE(Doc()->IsConnected());
+    EXPECT_FALSE(Doc()->IsRunning());
+    const std::vector<SeriesFileContent> files = Files(100);
+    ASSERT_GE(files.size(), 2u);
+    EXPECT_GT(CheckPairs(files), 10000u);
+    EXPECT_EQ(files.back().tokens.back().kind, SeriesToken::Mark) << "the stop mark";
+}
+
 TEST_F(SeriesCommands, AWriteErrorClosesTheDialogWithItsCause)
 {
     StartSeriesApp();
