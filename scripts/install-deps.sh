@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev
   xvfb xauth
+  jpnevulator
   python3-fonttools python3-munkres python3-unicodedata2
 )
 missing=()

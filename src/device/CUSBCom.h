@@ -89,6 +89,7 @@ private:
     void ClearExit();
     void WaitForThreads();
     void ThreadEnded();
+    void WaitForNextPass();
     bool OnLinkThread() const;
     std::string LibraryPath() const;
 
@@ -102,6 +103,7 @@ private:
     int pipe = -1;
     void* library = nullptr;
     int exitEvent = -1;                    // eventfd, polled with the pipe
+    int queuedEvent = -1;                  // eventfd: the reader queued into an empty queue
     std::atomic<bool> exitRequested{false};
     int (*fnOpenMask)(int, int, int, int, int, int) = nullptr;
     int (*fnClose)(int) = nullptr;

@@ -358,7 +358,7 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
         std::lock_guard<std::mutex> guard(connectionLock);
         lossReported = false;
     }
-    const bool opened = link->Open();
+    const bool opened = !linkRefused && link->Open();
     {
         std::lock_guard<std::mutex> guard(connectionLock);
         connected = opened && !lossReported;

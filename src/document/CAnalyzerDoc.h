@@ -116,6 +116,9 @@ public:
 
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
+    // The transport the user named cannot be used (the reason was shown at
+    // start-up): no link opens, rather than quietly another transport.
+    void RefuseLink() { linkRefused = true; }
 
     // Makes the link a new open uses (tests give links with failing seams).
     std::function<std::unique_ptr<CUSBCom>()> makeLink;
@@ -197,6 +200,7 @@ private:
     CStoreLock ownLock; // only until a view is attached
     std::string pathName;
     std::string linkLibraryPath;
+    bool linkRefused = false;
     std::chrono::steady_clock::time_point lastBurstDraw{};
     bool burstDrawDeferred = false;
     bool linesDroppedTold = false;

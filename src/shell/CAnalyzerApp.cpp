@@ -2,6 +2,8 @@
 
 #include "CAnalyzerDoc.h"
 #include "ProgramPaths.h"
+#include "Profile.h"
+#include "TransportChoice.h"
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CMessageBoxService.h"
@@ -71,17 +73,31 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     // The language catalogue; a missing one is not reported.
     LanguageCatalogue().Load(ks::ProgramDirectory() + kLanguageFileName);
 
-    // At most one capture file to open; options are not ours to read.
+    // At most one capture file to open; other options are not ours to read,
+    // except the transport's name, which is not a file either.
     QString file;
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(u'-')) continue;
+    bool transportGiven = false;
+    std::string transportName;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--transport")) {
+            transportGiven = true;
+            transportName = i + 1 < arguments.size() ? arguments[++i].toStdString() : std::string();
+            continue;
+        }
+        if (argument.startsWith(QLatin1String("--transport="))) {
+            transportGiven = true;
+            transportName = argument.mid(12).toStdString();
+            continue;
+        }
+        if (argument.startsWith(u'-') || !file.isEmpty()) continue;
         file = argument;
-        break;
     }
     noFileGiven = file.isEmpty();
     CSplashWnd::EnableSplashScreen(options.splash);
 
     doc = std::make_unique<CAnalyzerDoc>(ks::SettingsFilePath());
+    ChooseLinkTransport(transportGiven ? &transportName : nullptr);
     view = new CAnalyzerView(doc.get());
     doc->SetView(view);
     frame = new CMainFrame(doc.get(), view, !noFileGiven);
@@ -114,6 +130,21 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     }
     if (options.showWindow) frame->showMaximized();
     return true;
+}
+
+void CAnalyzerApp::ChooseLinkTransport(const std::string* commandLineName)
+{
+    const QByteArray environment = qgetenv(kTransportEnvironment);
+    const std::string setting =
+        ks::GetPrivateProfileString(kTransportSection, kTransportKey, std::string(), 64, ks::SettingsFilePath());
+    const TransportChoice choice =
+        ChooseTransport(ks::ProgramDirectory(), commandLineName, environment.constData(), setting);
+    if (choice.Refused()) {
+        doc->RefuseLink();
+        ks::ReportMessage(QString::fromStdString(choice.error));
+    } else if (!choice.name.empty()) {
+        doc->SetLinkLibraryPath(choice.libraryPath);
+    }
 }
 
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)

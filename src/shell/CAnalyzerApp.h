@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class CAnalyzerDoc;
 class CAnalyzerView;
@@ -52,6 +53,9 @@ public:
     static QStringList OpenFileFilters();
 
 private:
+    // --transport NAME, KS_TRANSPORT or the settings file pick the link's
+    // transport library; a refused name is said once and opens no link.
+    void ChooseLinkTransport(const std::string* commandLineName);
     void ShowAboutBox();
     void PromptOpenFile();
     void AddRecentFile(const QString& path);

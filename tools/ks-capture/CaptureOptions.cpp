@@ -32,9 +32,9 @@ bool EndsWithKsf(const std::string& path)
 
 const char* CaptureUsage()
 {
-    return "usage: ks-capture --output FILE.ksf [--seconds N] [LINE OPTIONS]\n"
+    return "usage: ks-capture --output FILE.ksf [--seconds N] [LINE OPTIONS] [--transport NAME]\n"
            "       ks-capture --series DIR/NAME [--file-size 2..7] [--files N] [--overwrite]\n"
-           "                  [--seconds N] [LINE OPTIONS]\n"
+           "                  [--seconds N] [LINE OPTIONS] [--transport NAME]\n"
            "LINE OPTIONS: [--baud B] [--data 7|8] [--parity none|odd|even] [--stop 1|2]\n"
            "              [--status] [--stamp] [--no-data]\n"
            "Records from the probe into a capture file the program and ks-convert open,\n"
@@ -44,6 +44,8 @@ const char* CaptureUsage()
            "--overwrite starts again at the first. Characters are kept unless --no-data,\n"
            "control-line changes with --status, time stamps with --stamp.\n"
            "Stops after N seconds, or on Ctrl+C; nothing received is lost.\n"
+           "--transport NAME (or KS_TRANSPORT=NAME) records through libCorvane-NAME.so beside\n"
+           "this program, e.g. --transport tap; without it libCorvane.so is used.\n"
            "Exit status: 0 saved, 1 probe not opened or a file not written, 2 bad arguments,\n"
            "3 the probe was lost during the capture (what arrived is saved),\n"
            "4 the series is full (without --overwrite), 5 the disk is full (200 MiB or\n"
@@ -81,6 +83,14 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
             if (!ParseInt(value, 999999, o.files) || o.files < 1) {
                 error = "--files takes a number from 1 to 999999";
                 return false;
+            }
+        } else if (arg == "--transport" || arg.rfind("--transport=", 0) == 0) {
+            o.transportGiven = true;
+            if (arg == "--transport") {
+                if (!needValue()) return false;
+                o.transport = value;
+            } else {
+                o.transport = arg.substr(12);
             }
         } else if (arg == "--seconds") {
             if (!needValue()) return false;

@@ -18,6 +18,9 @@ struct CaptureOptions {
     bool status = false;     // control-line rows
     bool stamp = false;      // time stamps
     bool data = true;        // data rows
+    bool transportGiven = false; // --transport was given (checked later, with the environment)
+    std::string transport;   // its value
+    std::string libraryPath; // the chosen transport library; empty: the default
 };
 
 // Parses argv; false with a one-line reason in `error` for anything wrong.

@@ -9,6 +9,7 @@
 
 bool OpenProbe(CUSBCom& link, const CaptureOptions& options, const CDisplayMode& mode)
 {
+    if (!options.libraryPath.empty()) link.SetLibraryPath(options.libraryPath);
     if (!link.Open()) {
         std::fprintf(stderr, "Open Device Failed!\n");
         return false;

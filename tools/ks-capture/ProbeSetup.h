@@ -1,7 +1,8 @@
 #pragma once
 // Opening the probe as the program does, shared by the single-file capture
-// and the series: the link, the firmware text, and the line parameters with
-// the status bit forced on (so the probe always reports the control lines).
+// and the series: the link (through the chosen transport), the firmware text,
+// and the line parameters with the status bit forced on (so the probe always
+// reports the control lines).
 #include "CaptureOptions.h"
 
 class CDisplayMode;

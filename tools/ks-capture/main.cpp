@@ -4,10 +4,12 @@
 #include "CaptureOptions.h"
 #include "CaptureSession.h"
 #include "SeriesSession.h"
+#include "TransportChoice.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <pthread.h>
@@ -37,6 +39,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ks-capture: %s\n%s", error.c_str(), CaptureUsage());
         return 2;
     }
+    const TransportChoice transport = ChooseTransport(QCoreApplication::applicationDirPath().toStdString(),
+                                                      options.transportGiven ? &options.transport : nullptr,
+                                                      std::getenv(kTransportEnvironment));
+    if (transport.Refused()) {
+        std::fprintf(stderr, "ks-capture: %s\n", transport.error.c_str());
+        return 2;
+    }
+    if (!transport.name.empty()) options.libraryPath = transport.libraryPath;
     if (!options.series.empty()) {
         SeriesSession session(options);
         return session.Run(stopSignals);
