@@ -143,6 +143,8 @@ public:
     CStoreLock& StoreLock();
 
     const std::string& PathName() const { return pathName; }
+    // The settings file the document reads and writes (empty: none).
+    const std::string& SettingsPath() const { return settingsPath; }
     QString Title() const;
     // Called when the title changes (new or opened document).
     std::function<void()> onTitleChanged;

@@ -66,6 +66,8 @@ const std::unordered_map<int, const char*>& OwnTable()
         {303, "This operation will CLEAR the Current log. Do you want to continue?"},
         {304, "Open file failed!"},
         {305, "Disk Full!!\r\nPreservation to the disk file is stopped."},
+        {306, "Failed to Create the Find Dialog."},
+        {307, "Can not Find it"},
         {308, "The specified path is not a directory."},
         {309, "Please input destination file name."},
         {310, "The file of the same file name exists.\r\nDo you want to overwrite it?"},
@@ -75,6 +77,10 @@ const std::unordered_map<int, const char*>& OwnTable()
         {314, "Select folder"},
         {315, "Current Time:"},
         {316, "Stop Time:"},
+        {317, "Milliseconds"},
+        {318, "Seconds"},
+        {319, "Minutes"},
+        {320, "Hours"},
         {321, "Save changes to %s?"},
         {322, "The preservation file cannot be preserved besides HDD."},
         {323, "Please enter an integer between 1 and 999999 of file number."},
@@ -100,6 +106,7 @@ const std::unordered_map<int, const char*>& OwnTable()
         {61442, "All Files (*.*)"},
         {61443, "Untitled"},
         {61446, "For Help, press F1"},
+        {61719, "Enter a positive integer."},
     };
     return table;
 }

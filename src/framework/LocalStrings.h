@@ -14,6 +14,10 @@ class QMenu;
 // The longest text a catalogue entry may give (longer ones are cut).
 inline constexpr int kMaxLocalStringLength = 259;
 
+// The framework's message for a number field that does not hold an unsigned
+// number ("Enter a positive integer.").
+inline constexpr int kParseUintStringId = 61719;
+
 // The program's own entry for `id`, empty when there is none.
 QString OwnString(int id);
 

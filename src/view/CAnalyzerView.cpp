@@ -7,6 +7,8 @@
 #include "CShape.h"
 #include "CAnalyzerDoc.h"
 #include "CDisplayMode.h"
+#include "CToolWindows.h"
+#include "CommandIds.h"
 #include "LocalStrings.h"
 #include "WindowMessages.h"
 
@@ -63,11 +65,18 @@ CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
     });
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { PostMessage(frame, WM_SET_PANE_TEXT, 290); });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int) { viewport()->update(); });
+
+    tools = std::make_unique<CToolWindows>(*this, *doc);
+    // Searching and jumping need a log at rest.
+    auto atRest = [this](CCmdUI& ui) { ui.Enable(!Capturing()); };
+    OnCommand(ID_FIND, [this] { tools->OnFind(); }, atRest);
+    OnCommand(ID_GOTO_LINE, [this] { tools->OnGotoLine(); }, atRest);
 }
 
 CAnalyzerView::~CAnalyzerView()
 {
     for (auto& [id, timer] : timers) timer->stop();
+    tools->SaveAndDestroy();
 }
 
 // --- Timers -----------------------------------------------------------------------
@@ -133,16 +142,17 @@ bool CAnalyzerView::event(QEvent* e)
         OnViewReset();
         msg->result = 1;
         return true;
+    case WM_FIND_NEXT:
+        msg->result = tools->OnFindNext(msg->lParam);
+        return true;
     case WM_SET_MARKS:
-        if (msg->wParam == 0) {
-            CStoreGuard guard(storeLock);
-            ClearMarksLocked();
-        }
-        Invalidate();
-        msg->result = 1;
+        msg->result = tools->OnSetMarks(msg->wParam, msg->lParam);
+        return true;
+    case WM_GOTO_LINE:
+        msg->result = tools->OnGotoLineMessage();
         return true;
     case WM_HIDE_TOOL_WINDOWS:
-        // The Find and Go-to windows are not part of this program yet.
+        tools->OnHideToolWindows(msg->wParam);
         msg->result = 1;
         return true;
     case WM_VSCROLL_BOTTOM: {
@@ -308,8 +318,11 @@ void CAnalyzerView::scrollContentsBy(int, int)
 
 void CAnalyzerView::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F3) return; // repeat-find belongs to Find
     if (!scrollingEnabled) return;
+    if (e->key() == Qt::Key_F3) {
+        tools->RepeatFind((e->modifiers() & Qt::ShiftModifier) != 0);
+        return;
+    }
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
     switch (e->key()) {
@@ -350,6 +363,21 @@ void CAnalyzerView::mouseMoveEvent(QMouseEvent* e)
     if (Capturing()) return;
     const auto [line, index] = HitTest(e->position().toPoint());
     PostMessage(frame, WM_SET_PANE_TEXT, 298, 1, PositionText(line, index));
+}
+
+void CAnalyzerView::mousePressEvent(QMouseEvent* e)
+{
+    // The left button alone, no other button or key held.
+    if (e->button() != Qt::LeftButton || e->buttons() != Qt::LeftButton || e->modifiers() != Qt::NoModifier) return;
+    if (Capturing()) return;
+    tools->OnLeftButton(e->position().toPoint());
+}
+
+void CAnalyzerView::ScrollToLine(int line)
+{
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(std::clamp(line, bar->minimum(), bar->maximum()));
+    PostMessage(frame, WM_SET_PANE_TEXT, 290);
 }
 
 std::pair<int, int> CAnalyzerView::HitTest(QPoint point)
@@ -405,16 +433,6 @@ void CAnalyzerView::Invalidate()
 }
 
 void CAnalyzerView::SendCounters() { doc->SendCounters(); }
-
-void CAnalyzerView::ClearMarksLocked()
-{
-    const CLines& lines = doc->Lines();
-    for (int l = 0; l < lines.GetLineCount(); ++l) {
-        const CLineInfo* info = lines.GetLine(l);
-        for (int i = 0; info && i < info->GetItemCount(); ++i)
-            if (CShape* item = info->GetItem(i)) item->mark = 0;
-    }
-}
 
 QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d)
 {
@@ -725,6 +743,7 @@ void CAnalyzerView::showEvent(QShowEvent* e)
     QAbstractScrollArea::showEvent(e);
     if (firstShown) return;
     firstShown = true;
+    tools->CreatePositionWindow();
     UpdateScrollRanges();
     SendCounters();
 }

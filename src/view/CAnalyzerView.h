@@ -24,6 +24,7 @@
 
 class CAnalyzerDoc;
 class CDisplayFonts;
+class CToolWindows;
 class CDisplayMode;
 class QTimer;
 
@@ -68,6 +69,11 @@ public:
     // (line, index) under a point of the viewport, -1 meaning none. Takes the
     // store lock.
     std::pair<int, int> HitTest(QPoint point);
+    // Scrolls `line` to the top as far as the scroll range allows (the
+    // thumb's way: the frame's message pane then says "Ready").
+    void ScrollToLine(int line);
+    // The Find and Go to dialogs and the position popup.
+    CToolWindows& Tools() { return *tools; }
     // The position text for pane 1: " ", "Ln: %d" or "Ln: %d, Idx:%d".
     static QString PositionText(int line, int index);
 
@@ -95,6 +101,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
@@ -111,7 +118,6 @@ private:
     void EnsureBacking();
     void ScrollBackingUp(int pixels, int height);
     void SendCounters();
-    void ClearMarksLocked();
     bool Capturing() const;
     viewgeo::BandLayout Layout() const;
     int ClientBottom() const;
@@ -142,4 +148,5 @@ private:
     bool firstShown = false;
     bool adjustingRanges = false;
     std::map<int, QTimer*> timers;
+    std::unique_ptr<CToolWindows> tools;
 };

@@ -74,9 +74,10 @@ TEST_F(CaptureControl, FreshStartShowsZeroCountersAndAConnectedProbe)
     EXPECT_FALSE(Frame()->Action(ID_ANALYZER_START)->isChecked());
     EXPECT_TRUE(Frame()->Action(ID_ANALYZER_STOP)->isChecked());
     // Commands not built yet stay disabled rather than pretend.
-    for (int id : {ID_FILE_PRINT, ID_FIND, ID_GOTO_LINE})
+    for (int id : {ID_FILE_PRINT})
         EXPECT_FALSE(Frame()->Action(id)->isEnabled()) << id;
-    for (int id : {ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_TEXT_CONVERT, ID_BUFFER_SETUP})
+    for (int id : {ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_TEXT_CONVERT, ID_FIND, ID_GOTO_LINE,
+                   ID_BUFFER_SETUP})
         EXPECT_TRUE(Frame()->Action(id)->isEnabled()) << id;
 }
 
@@ -90,6 +91,7 @@ TEST_F(CaptureControl, StartAndStopThroughTheActionsFillTheStoreAndTheCounters)
     EXPECT_FALSE(View()->verticalScrollBar()->isEnabled()) << "no scrolling while capturing";
     Frame()->UpdateCommandUI();
     EXPECT_FALSE(Frame()->Action(ID_MODE_HEX_H)->isEnabled()) << "display modes are fixed while capturing";
+    for (int id : {ID_FIND, ID_GOTO_LINE}) EXPECT_FALSE(Frame()->Action(id)->isEnabled()) << "no searching while capturing";
 
     ASSERT_TRUE(WaitUntil([this] { return CounterLabel(0) != QStringLiteral("TXD:0"); }, 8000))
         << "the probe's characters reach the count bar";

@@ -29,6 +29,7 @@ void WriteForm(OutputForm form, const CDisplayMode& mode, const CLines& lines, O
     case OutputForm::Csv: WriteCsv(lines, out); break;
     case OutputForm::Counters: WriteCounters(lines, out); break;
     case OutputForm::Header: WriteHeaderSettings(mode, out); break;
+    case OutputForm::Find: break; // searches need their query: WriteFindMatches
     }
 }
 

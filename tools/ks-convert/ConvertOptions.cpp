@@ -21,12 +21,46 @@ bool ParseWidth(const std::string& text, int& width)
 
 bool SetForm(ParseResult& result, bool& formGiven, OutputForm form, const std::string& arg)
 {
-    if (formGiven && result.options.form != form) {
-        result.error = "only one of --csv, --counters and --header may be given (" + arg + ")";
+    if (formGiven && (result.options.form != form || form == OutputForm::Find)) {
+        result.error = "only one of --csv, --counters, --header and the --find options may be given (" + arg + ")";
         return false;
     }
     formGiven = true;
     result.options.form = form;
+    return true;
+}
+
+FindForm FindOption(const std::string& arg)
+{
+    auto is = [&arg](const char* name) { return arg == name || arg.rfind(std::string(name) + "=", 0) == 0; };
+    if (is("--find-text")) return FindForm::Text;
+    if (is("--find-hex")) return FindForm::Hex;
+    if (is("--find-status")) return FindForm::Status;
+    if (is("--find-stamp")) return FindForm::Stamp;
+    return FindForm::None;
+}
+
+bool IsOption(const std::string& arg, const char* name)
+{
+    return arg == name || arg.rfind(std::string(name) + "=", 0) == 0;
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE". A value
+// may be empty or start with '-' (a search for "-x"), so the next argument
+// is taken whatever it looks like.
+bool OptionValue(const std::vector<std::string>& args, std::size_t& i, ParseResult& result, std::string& value)
+{
+    const std::string& arg = args[i];
+    const std::size_t eq = arg.find('=');
+    if (eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        result.error = arg + " needs a value";
+        return false;
+    }
+    value = args[++i];
     return true;
 }
 
@@ -55,17 +89,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
             if (!SetForm(result, formGiven, OutputForm::Counters, arg)) return result;
         } else if (arg == "--header") {
             if (!SetForm(result, formGiven, OutputForm::Header, arg)) return result;
-        } else if (arg == "--line-width" || arg.rfind("--line-width=", 0) == 0) {
+        } else if (const FindForm find = FindOption(arg); find != FindForm::None) {
+            if (!SetForm(result, formGiven, OutputForm::Find, arg)) return result;
+            if (!OptionValue(args, i, result, result.options.findArgument)) return result;
+            result.options.find = find;
+        } else if (IsOption(arg, "--dir")) {
+            if (!OptionValue(args, i, result, result.options.direction)) return result;
+            result.options.directionGiven = true;
+        } else if (arg == "--count") {
+            result.options.count = true;
+        } else if (IsOption(arg, "--line-width")) {
             std::string value;
-            if (arg == "--line-width") {
-                if (i + 1 >= args.size()) {
-                    result.error = "--line-width needs a number of pixels";
-                    return result;
-                }
-                value = args[++i];
-            } else {
-                value = arg.substr(sizeof("--line-width=") - 1);
-            }
+            if (!OptionValue(args, i, result, value)) return result;
             if (!ParseWidth(value, result.options.lineWidth)) {
                 result.error = "--line-width takes a whole number from 1 to " +
                                std::to_string(ConvertOptions::kMaxLineWidth) + ", not '" + value + "'";
@@ -78,12 +113,28 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
     }
     if (!result.options.help && !result.options.version && result.options.files.empty())
         result.error = "no capture file given";
+    if (!result.error.empty() || result.options.help || result.options.version) return result;
+    ConvertOptions& o = result.options;
+    if (o.find == FindForm::None) {
+        if (o.count) result.error = "--count goes with a --find option";
+        else if (o.directionGiven) result.error = "--dir goes with --find-text or --find-hex";
+        return result;
+    }
+    if (o.directionGiven && o.find != FindForm::Text && o.find != FindForm::Hex) {
+        result.error = "--dir goes with --find-text or --find-hex";
+        return result;
+    }
+    ParseFindArguments(o.find, o.findArgument, o.direction, o.query, result.error);
     return result;
 }
 
 std::string UsageText()
 {
     return R"(Usage: ks-convert [--csv | --counters | --header] [--line-width N] FILE...
+       ks-convert --find-text TEXT | --find-hex HEX [--dir txd|rxd|both]
+                  [--count] [--line-width N] FILE...
+       ks-convert --find-status LINE=VALUE,... | --find-stamp COMPARISON
+                  [--count] [--line-width N] FILE...
 
 Converts Kestrane capture files (".ksf", and the older ".df" type) to text.
 A file is chosen by the last letters of its name, as the program does: names
@@ -128,10 +179,48 @@ Header keys: Data, DataMode, crDataTXD, crDataRXD, crSpecChar, Error,
   crErrFrame, crErrParity, Status, Stamp, StampMode, DateTime, crStampFore,
   crStampBack, NoDisplay, crBkColor (cxLine is not read from files).
 
+Searching, as the program's Find does (one search per run):
+  --find-text TEXT    data characters spelling TEXT, one byte per character
+                      (case-sensitive; characters beyond one byte need
+                      --find-hex)
+  --find-hex HEX      data bytes written as in the Find dialog's HEX format:
+                      "x0Dx0A", one byte per part between the x's, the last
+                      two hexadecimal digits of a part counting ("x4142" is
+                      the one byte 42); at most 260 bytes
+  --dir D             the direction of the data: txd, rxd or both (the
+                      default; then each match keeps to the direction of its
+                      first character)
+  --find-status C     control-line changes meeting every condition of C, a
+                      comma-separated list of LINE=VALUE with the lines RTS,
+                      CTS, DTR, DSR, CD and the values low, high, rise (low to
+                      high), fall (high to low) and change; e.g.
+                      RTS=rise,CTS=high
+  --find-stamp S      time stamps compared with a value: S is >, = or <, a
+                      whole number and one of the units ms, s, min, h; e.g.
+                      '>2s' (quote it for the shell); values beyond 4294967295
+                      ms count as 4294967295
+  --count             print only the number of matches
+  A data match may run across display lines and have characters of the other
+  direction, status changes and stamps between its characters; matches may
+  overlap ("AA" is found twice in "AAA"). The first change of a log counts
+  from every line low. Kinds the file's display settings hide are not there
+  to be found.
+
+Search results, one line per match in log order:
+  LINE  ITEM  DATA      TXD|RXD  HEX...
+  LINE  ITEM  STATUS    RTS=x CTS=x CD=x DTR=x DSR=x  CHANGES
+  LINE  ITEM  STAMP     MS ms  YYYY-MM-DD hh:mm:ss
+  LINE is the display line of the match's first item and ITEM that item's
+  place on its line, both from 1 as the program's Find and Go to count;
+  HEX are the matched bytes; the status and stamp columns are those of the
+  listing.
+
 With several files each output is introduced by a line "== FILE ==".
 Exit status: 0 when every file was converted, 1 when a file could not be
 read ("File type error!" for a name with neither ending, "Open file failed!"
 otherwise, on standard error, with the file name when several are given),
-2 for a command line error.
+2 for a command line error. When searching, as grep does: 0 when something
+matched, 1 when nothing did, 2 for a command line error or a file that could
+not be read.
 )";
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The command line of ks-convert: one output form, the layout width and the
 // files to convert.
+#include "FindArguments.h"
+
 #include <string>
 #include <vector>
 
-enum class OutputForm { Listing, Csv, Counters, Header };
+enum class OutputForm { Listing, Csv, Counters, Header, Find };
 
 struct ConvertOptions {
     // The width a display line gets when no window gives one: the program's
@@ -16,6 +18,14 @@ struct ConvertOptions {
 
     OutputForm form = OutputForm::Listing;
     int lineWidth = kDefaultLineWidth;
+    // The search of the Find form: what was given and the query it makes.
+    FindForm find = FindForm::None;
+    std::string findArgument;
+    std::string direction = "both";
+    bool directionGiven = false;
+    bool count = false;
+    FindQuery query;
+
     bool help = false;
     bool version = false;
     std::vector<std::string> files;

@@ -4,6 +4,7 @@
 #include "ConvertJob.h"
 #include "ConverterWindow.h"
 #include "ConvertOptions.h"
+#include "FindListing.h"
 #include "ItemListing.h"
 #include "OutputSink.h"
 
@@ -22,6 +23,10 @@ namespace {
 
 constexpr int kExitFileError = 1;
 constexpr int kExitUsage = 2;
+// A search reports as grep does: 1 is "nothing matched", so a file that
+// could not be searched is trouble, 2.
+constexpr int kExitNoMatch = 1;
+constexpr int kExitSearchTrouble = 2;
 
 // Standard error carries our own messages for scripts to read; the platform's
 // chatter (runtime directories, font fallbacks) would only drown them. Real
@@ -82,7 +87,9 @@ int main(int argc, char** argv)
 
     OutputSink out(stdout);
     const bool several = options.files.size() > 1;
+    const bool searching = options.form == OutputForm::Find;
     bool anyFailed = false;
+    bool anyMatched = false;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];
         CDisplayMode mode;
@@ -102,11 +109,16 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "%s\n", LoadErrorText(result));
             continue;
         }
-        WriteForm(options.form, mode, *lines, out);
+        if (searching) {
+            if (WriteFindMatches(*lines, mode, options.query, options.count, out) > 0) anyMatched = true;
+        } else {
+            WriteForm(options.form, mode, *lines, out);
+        }
     }
     if (!out.Flush()) {
         std::fprintf(stderr, "ks-convert: could not write the output\n");
-        return kExitFileError;
+        return searching ? kExitSearchTrouble : kExitFileError;
     }
+    if (searching) return anyFailed ? kExitSearchTrouble : anyMatched ? 0 : kExitNoMatch;
     return anyFailed ? kExitFileError : 0;
 }

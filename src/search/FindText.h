@@ -1,0 +1,35 @@
+#pragma once
+// The data page's text and the bytes it stands for. A text is either ASCII
+// (one byte per character) or HEX ("x41x42": one byte per token between runs
+// of 'x'). Switching the format rebuilds the text from the bytes.
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+enum FindTextFormat : int { FORMAT_ASCII = 0, FORMAT_HEX = 1 };
+
+// The longest pattern, in bytes (and the longest text the find edit takes).
+inline constexpr int kMaxFindBytes = 260;
+
+struct ParsedFindText {
+    std::vector<uint8_t> bytes;
+    // HEX tokens that did not begin with a hexadecimal digit; they give no
+    // byte. Only pasted text or a hand-edited settings file has them.
+    int skippedTokens = 0;
+    // The text held more than kMaxFindBytes bytes; the rest was left out.
+    bool truncated = false;
+};
+
+// ASCII: every character is one byte (Latin-1; a character beyond it, which
+// no serial byte can be, counts as '?'). HEX: each token gives the
+// hexadecimal number at its start modulo 256, so only its last two digits
+// count ("4142" is 0x42).
+ParsedFindText ParseFindText(const QString& text, int format);
+
+// The text for `bytes` in a format: ASCII keeps only 0x20..0x7E, HEX writes
+// "x%X" per byte (0x41 0x0A gives "x41xA").
+QString FormatFindBytes(const std::vector<uint8_t>& bytes, int format);
+
+// The format switch of the data page: `text` read as `from`, written as `to`.
+QString ConvertFindText(const QString& text, int from, int to);
