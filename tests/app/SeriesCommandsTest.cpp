@@ -13,6 +13,8 @@
 #include "CommandIds.h"
 #include "LocalStrings.h"
 #include "SeriesNames.h"
+#include "DeviceNotice.h"
+#include "TestNoticeSource.h"
 #include "support/DiskTempDir.h"
 #include "support/SeriesFiles.h"
 
@@ -268,6 +270,27 @@ TEST_F(SeriesCommands, APulledProbeEndsTheSeriesWithEverythingItSent)
     });
     EXPECT_FALSE(Doc()->IsConnected());
     EXPECT_EQ(Doc()->Link(), nullptr);
+    const std::vector<SeriesFileContent> files = Files(100);
+    ASSERT_GE(files.size(), 2u);
+    EXPECT_GT(CheckPairs(files), 10000u);
+    EXPECT_EQ(files.back().tokens.back().kind, SeriesToken::Mark) << "the stop mark";
+}
+
+TEST_F(SeriesCommands, ARemovalNoticeEndsTheSeriesFirstAndLeavesNoLink)
+{
+    StartSeriesApp();
+    RunSetup([&](CBufferDlg& dlg) {
+        Fill(dlg, QStringLiteral("run"), 3, QStringLiteral("100"), false);
+        Click(dlg, 189);
+        ASSERT_TRUE(WaitUntil([&] { return FilesCreated() >= 2; }, 10000));
+        // The platform's notice that the probe left, while the probe itself
+        // still sends: the series is stopped through the dialog (which goes
+        // back to monitoring), and then that link is closed as well.
+        ks::TestNoticeSource::Broadcast(ks::kDeviceRemoveComplete);
+        ASSERT_TRUE(WaitUntil([&] { return !dlg.IsRunning(); }, 10000)) << "the removal stops the series";
+    });
+    EXPECT_FALSE(Doc()->IsConnected());
+    EXPECT_EQ(Doc()->Link(), nullptr) << "no link is left behind";
     const std::vector<SeriesFileContent> files = Files(100);
     ASSERT_GE(files.size(), 2u);
     EXPECT_GT(CheckPairs(files), 10000u);
