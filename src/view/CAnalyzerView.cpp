@@ -705,17 +705,19 @@ void CAnalyzerView::DrawNewDataLocked()
     viewport()->update(QRect(kCaptionWidth, updateTop, viewport()->width() - kCaptionWidth, cursor.y + h - updateTop));
 }
 
-void CAnalyzerView::FinishBurst(bool draw)
+int CAnalyzerView::FinishBurst(bool draw)
 {
     Counters counters;
+    int trimmed = 0;
     {
         CStoreGuard guard(storeLock);
-        const int trimmed = doc->Lines().TrimOldest();
+        trimmed = doc->Lines().TrimOldest();
         ShiftFirstLineLocked(trimmed);
         if (draw) DrawNewDataLocked();
         counters = doc->Lines().GetCounters();
     }
     SendMessage(frame, WM_SET_PANE_TEXT, 264, reinterpret_cast<intptr_t>(&counters));
+    return trimmed;
 }
 
 void CAnalyzerView::paintEvent(QPaintEvent*)

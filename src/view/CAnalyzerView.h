@@ -52,7 +52,7 @@ public:
 
     // The end of a burst, on the UI thread: trim the store, draw what is new
     // (unless `draw` is false), send the counters.
-    void FinishBurst(bool draw) override;
+    int FinishBurst(bool draw) override;
     // Draws what was appended since the last drawing; the store lock is held.
     void DrawNewDataLocked() override;
     // The dispatch thread removed the last item of line `line` (a provisional

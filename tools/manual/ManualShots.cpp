@@ -214,6 +214,8 @@ std::vector<ManualShots::Shot> ManualShots::Shots()
          nullptr, {}},
         {QStringLiteral("print-preview"), ID_FILE_PRINT_PREVIEW, nullptr, nullptr, QSize(900, 760)},
         {QStringLiteral("printed-page"), 0, nullptr, [this] { return PrintedPage(); }, {}},
+        // Last: it asks to clear the log first.
+        {QStringLiteral("buffer"), ID_BUFFER_SETUP, nullptr, nullptr, {}},
         // Add the windows of new features here: a name and the command id.
     };
 }

@@ -9,19 +9,26 @@
 #include "ProgramPaths.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <cstdio>
 
 namespace {
 
-// Messages go to standard error; nothing waits for an answer.
+// Messages go to standard error; nothing waits for an answer. A question
+// is answered yes (clear the log before a series), except the offer to save
+// a picture's capture, which is declined.
 class QuietMessages : public ks::MessageService {
 public:
-    ks::MessageResult Show(const QString& text, ks::MessageButtons) override
+    ks::MessageResult Show(const QString& text, ks::MessageButtons buttons) override
     {
         std::fprintf(stderr, "ks-manual-shots: message: %s\n", qPrintable(text));
-        return ks::MessageResult::No;
+        switch (buttons) {
+        case ks::MessageButtons::YesNo: return ks::MessageResult::Yes;
+        case ks::MessageButtons::YesNoCancel: return ks::MessageResult::No;
+        default: return ks::MessageResult::Ok;
+        }
     }
 };
 
@@ -39,7 +46,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: ks-manual-shots --out DIR --sample FILE.ksf\n");
         return 2;
     }
-    QTemporaryDir home;
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/home-XXXXXX"));
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
