@@ -1,5 +1,6 @@
 #include "CAnalyzerDoc.h"
 
+#include "DeviceNoticeHub.h"
 #include "MessageService.h"
 #include "CommandIds.h"
 #include "LocalStrings.h"
@@ -363,6 +364,9 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
         std::lock_guard<std::mutex> guard(connectionLock);
         connected = opened && !lossReported;
     }
+    // A transport made of other devices (the serial tap's two ports) has
+    // them watched, so that plugging an adapter back in reopens the link.
+    if (!link->DeviceNodes().empty()) ks::DeviceNoticeHub::Instance().SetWatchedSerialPorts(link->DeviceNodes());
     ApplyCommSettings();
     return connected;
 }
