@@ -32,10 +32,10 @@ public:
 
     // String ids of what printing tells the user.
     enum Message : int {
-        MSG_NOTHING_TO_PRINT = 330,
-        MSG_PAGE_TOO_SMALL = 331,
-        MSG_PRINT_FAILED = 332,
-        MSG_NO_PRINTER = 333,
+        MSG_NOTHING_TO_PRINT = 340,
+        MSG_PAGE_TOO_SMALL = 341,
+        MSG_PRINT_FAILED = 342,
+        MSG_NO_PRINTER = 343,
     };
 
 private:

@@ -318,6 +318,7 @@ TEST_F(Printing, NothingToPrintIsSaidAndNoFileIsWritten)
     ASSERT_TRUE(Frame()->RunCommand(ID_FILE_PRINT));
     ASSERT_EQ(messages.Shown().size(), 1u);
     EXPECT_EQ(messages.Shown().back(), LoadLocalString(CViewPrinting::MSG_NOTHING_TO_PRINT));
+    EXPECT_TRUE(messages.Shown().back().startsWith(QStringLiteral("There is nothing to print")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     // A page on which not even one band fits: a strip of paper with the
@@ -333,6 +334,7 @@ TEST_F(Printing, NothingToPrintIsSaidAndNoFileIsWritten)
     ASSERT_TRUE(Frame()->RunCommand(ID_FILE_PRINT));
     ASSERT_EQ(messages.Shown().size(), 2u);
     EXPECT_EQ(messages.Shown().back(), LoadLocalString(CViewPrinting::MSG_PAGE_TOO_SMALL));
+    EXPECT_TRUE(messages.Shown().back().startsWith(QStringLiteral("Not even one line fits")));
     EXPECT_FALSE(QFileInfo::exists(pdf));
     dialogs.inPreview = [&](CPrintPreviewDlg& preview) {
         EXPECT_EQ(preview.PageCount(), 0);
@@ -359,6 +361,7 @@ TEST_F(Printing, PrintDirectlyUsesTheCurrentPrinterWithoutADialog)
     ASSERT_TRUE(Frame()->RunCommand(ID_FILE_PRINT_DIRECT));
     ASSERT_EQ(messages.Shown().size(), 1u);
     EXPECT_EQ(messages.Shown().back(), LoadLocalString(CViewPrinting::MSG_NO_PRINTER));
+    EXPECT_TRUE(messages.Shown().back().startsWith(QStringLiteral("There is no printer")));
 
     printer.setOutputFileName(pdf);
     ASSERT_TRUE(Frame()->RunCommand(ID_FILE_PRINT_DIRECT));
