@@ -12,6 +12,8 @@ PACKAGES=(
   xvfb xauth
   jpnevulator
   python3-fonttools python3-munkres python3-unicodedata2
+  poppler-utils
+  dpkg-dev fakeroot lintian desktop-file-utils shared-mime-info libglib2.0-bin librsvg2-bin
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -37,10 +37,10 @@ void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts
     if (mark) background = ColorFromRef(mode.crHighlight);
 
     dc.save();
-    dc.setClipRect(cell);
     dc.fillRect(cell, background);
     dc.setPen(text);
     if (mode.DataMode == 2) {
+        dc.setClipRect(cell);
         // The rotated font writes upwards from the cell's bottom edge.
         static const char hexDigits[] = "0123456789ABCDEF";
         const QString t = QString(QChar(hexDigits[character >> 4])) + QChar(hexDigits[character & 0xF]);
@@ -52,7 +52,14 @@ void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts
         const Glyph g = GlyphFor(character, mode.DataMode);
         dc.setFont(fonts[g.font]);
         // Drawn by glyph, not as text: text layout would swallow CR, LF, tab.
-        fonts.DrawCode(dc, g.font, QPointF(cell.left(), cell.top() + dc.fontMetrics().ascent()), g.code);
+        const QPointF origin(cell.left(), cell.top() + dc.fontMetrics().ascent());
+        // A glyph must not paint into its neighbours. The display fonts keep
+        // every picture inside the cell, so the clip is needed only for a
+        // font that does not (a substitute): on paper each clip is written
+        // out, and it would cost more than everything else a character does.
+        const QRectF ink = fonts.GlyphBounds(g.font, g.code).translated(origin);
+        if (!ink.isEmpty() && !QRectF(cell).contains(ink)) dc.setClipRect(cell);
+        fonts.DrawCode(dc, g.font, origin, g.code);
     }
     dc.restore();
 }

@@ -107,7 +107,9 @@ bool CDisplayFonts::InstallDisplayFonts()
     return allInstalled;
 }
 
-CDisplayFonts::CDisplayFonts(int pixelHeight)
+CDisplayFonts::CDisplayFonts(int pixelHeight) : CDisplayFonts(pixelHeight, pixelHeight) {}
+
+CDisplayFonts::CDisplayFonts(int pixelHeight, int stampPixelHeight)
 {
     InstallDisplayFonts();
     const int px = std::max(1, pixelHeight);
@@ -119,7 +121,11 @@ CDisplayFonts::CDisplayFonts(int pixelHeight)
     fonts[HEX_VERTICAL] = MakeFont(kCourierFamily, typewriter, true);  // rotated by the painter
     fonts[HEX] = MakeFont(kHexFamily, px, true, Hinting::None);
     fonts[CAPTION] = MakeFont(kCourierFamily, typewriter, false);
-    fonts[STAMP] = MakeFont(kCourierFamily, StampPixelSize(px, MeasureCell().cxChar), false);
+    // On screen the stamp face keeps dates clear of their cells' edges; on
+    // paper it has the height the printed page gives it.
+    fonts[STAMP] = MakeFont(kCourierFamily, stampPixelHeight == pixelHeight ? StampPixelSize(px, MeasureCell().cxChar)
+                                                                            : TypewriterPixelSize(std::max(1, stampPixelHeight)),
+                            false);
     fonts[PATTERN] = MakeFont(kPatFamily, px, true, Hinting::None);
 }
 
@@ -140,6 +146,19 @@ void CDisplayFonts::DrawCode(QPainter& painter, int index, QPointF origin, char1
     run.setGlyphIndexes(glyphs);
     run.setPositions({QPointF(0, 0)});
     painter.drawGlyphRun(origin, run);
+}
+
+QRectF CDisplayFonts::GlyphBounds(int index, char16_t code) const
+{
+    const QFont* font = index >= 0 && index < COUNT ? &fonts[static_cast<std::size_t>(index)] : nullptr;
+    const QRawFont raw = font ? QRawFont::fromFont(*font) : QRawFont();
+    const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(QString(QChar{code})) : QList<quint32>{};
+    if (glyphs.size() != 1) {
+        // Unknown: larger than any cell, so the caller clips.
+        const qreal size = font ? font->pixelSize() : 16;
+        return QRectF(-size, -2 * size, 4 * size, 4 * size);
+    }
+    return raw.boundingRect(glyphs.first());
 }
 
 std::vector<char16_t> CDisplayFonts::GlyphCodes(int index)
@@ -179,6 +198,15 @@ CharCell CDisplayFonts::MeasureCell() const
     CharCell cell;
     // Never zero: the cell sizes divide widths and index columns.
     cell.cxChar = std::max(1, metrics.averageCharWidth());
+    cell.cyChar = std::max(1, metrics.height() + std::max(0, metrics.leading()));
+    return cell;
+}
+
+CharCell CDisplayFonts::MeasurePrintCell() const
+{
+    const QFontMetrics metrics(fonts[SPC]);
+    CharCell cell;
+    cell.cxChar = std::max(1, metrics.maxWidth());
     cell.cyChar = std::max(1, metrics.height() + std::max(0, metrics.leading()));
     return cell;
 }

@@ -10,6 +10,7 @@
 // font database on first use.
 #include <QFont>
 #include <QPointF>
+#include <QRectF>
 
 #include <array>
 #include <vector>
@@ -27,6 +28,8 @@ public:
 
     // Creates the table at `pixelHeight` (16 on screen). Needs a QGuiApplication.
     explicit CDisplayFonts(int pixelHeight = 16);
+    // The same with the stamp font (4) at its own height, as on paper.
+    CDisplayFonts(int pixelHeight, int stampPixelHeight);
 
     const QFont& operator[](int index) const { return fonts[static_cast<std::size_t>(index)]; }
     QFont& operator[](int index) { return fonts[static_cast<std::size_t>(index)]; }
@@ -37,10 +40,16 @@ public:
     // carriage return, soft hyphen); this draws the font's glyph itself, so
     // every byte shows. Otherwise it looks exactly like drawText.
     void DrawCode(QPainter& painter, int index, QPointF origin, char16_t code) const;
+    // Where DrawCode's ink goes, relative to the origin it is given; a rect
+    // that holds the whole em box when the picture cannot be measured.
+    QRectF GlyphBounds(int index, char16_t code) const;
 
     // The character cell on screen: font 0's average character width, and its
     // height plus external leading.
     CharCell MeasureCell() const;
+    // The cell on paper: font 0's widest character, so that no glyph spills
+    // into its neighbour's cell, and the same height.
+    CharCell MeasurePrintCell() const;
 
     // Registers the embedded font files once per process; true when all of
     // them were taken by the font database. Needs a QGuiApplication: called

@@ -1,4 +1,5 @@
 #include "CUSBCom.h"
+#include "TransportDevices.h"
 
 #include "DebugLog.h"
 #include "MessageService.h"
@@ -6,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -21,6 +23,25 @@
 #include <unistd.h>
 
 namespace {
+
+// The transport's own device nodes, when it names them (an optional export).
+std::vector<std::string> AskDeviceNodes(void* library)
+{
+    std::vector<std::string> nodes;
+    auto ask = reinterpret_cast<Transport_DeviceNodes_fn>(::dlsym(library, "Transport_DeviceNodes"));
+    if (!ask) return nodes;
+    char buffer[4096] = {};
+    const int length = ask(buffer, static_cast<int>(sizeof buffer));
+    if (length <= 0 || length >= static_cast<int>(sizeof buffer)) return nodes;
+    std::string all(buffer, static_cast<std::size_t>(length));
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        const std::size_t end = std::min(all.find('\n', start), all.size());
+        if (end > start) nodes.push_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    return nodes;
+}
 
 // The link's texts, as the user and the debugging output see them.
 constexpr const char* kMsgGetFunction = "Get USB DLL function Failed!\n";
@@ -101,6 +122,7 @@ bool CUSBCom::Open()
     fnOpenPipe = reinterpret_cast<USB_OpenPipe_fn>(::dlsym(library, "USB_OpenPipe"));
     fnVendorRequest = reinterpret_cast<USB_VendorRequest_fn>(::dlsym(library, "USB_VendorRequest"));
     fnOpen = reinterpret_cast<USB_Open_fn>(::dlsym(library, "USB_Open"));
+    deviceNodes = AskDeviceNodes(library);
     if (!fnOpenMask || !fnClose || !fnOpenPipe || !fnVendorRequest) {
         Report(kMsgGetFunction);
         return false;

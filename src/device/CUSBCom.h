@@ -40,6 +40,11 @@ public:
     int SetParameters(const uint8_t* block, int length);
     int ReadFirmwareVersion(int value, char* buffer, int length);
 
+    // The device nodes the transport says it is made of (its optional
+    // Transport_DeviceNodes export), asked when Open loaded it; empty for a
+    // transport without them or one that could not be loaded.
+    const std::vector<std::string>& DeviceNodes() const { return deviceNodes; }
+
     // The transport library's file name, looked up in the program directory.
     static constexpr const char* kLibraryName = "libCorvane.so";
 
@@ -110,6 +115,7 @@ private:
     int (*fnOpenPipe)(int, int, int) = nullptr;
     int (*fnVendorRequest)(int, int, int, int, int, int, int, void*) = nullptr;
     int (*fnOpen)() = nullptr;             // looked up, never called
+    std::vector<std::string> deviceNodes;
     LinkCallback dataCallback = nullptr;
     LinkCallback lostCallback = nullptr;
     std::atomic<bool> opened{false};

@@ -1,5 +1,6 @@
 #include "CAnalyzerDoc.h"
 
+#include "DeviceNoticeHub.h"
 #include "MessageService.h"
 #include "CommandIds.h"
 #include "LocalStrings.h"
@@ -9,6 +10,7 @@
 #include "CDisplayDlg.h"
 #include "CCaptureFile.h"
 #include "CPendingFile.h"
+#include "CSeriesControl.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -44,7 +46,7 @@ private:
 
 uint32_t NowSeconds() { return static_cast<uint32_t>(std::time(nullptr)); }
 
-QString WriteFailedText() { return QStringLiteral("Write file failed!"); }
+QString WriteFailedText() { return LoadLocalString(325); }
 
 // The document type's filter, "Kestrane files (*.ksf)", from its type string.
 QString DocumentFilter()
@@ -103,9 +105,10 @@ CAnalyzerDoc::CAnalyzerDoc(std::string path)
     OnCommand(ID_APPLY_DISPLAY, [this] { AfterDisplaySettings(false); });
     OnCommand(ID_FILE_SAVE, [this] { OnFileSave(); }, [this](CCmdUI& ui) { ui.Enable(!running); });
     OnCommand(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CCmdUI& ui) { ui.Enable(!running); });
-    // The buffer dialog is not part of this program yet: listed so that it
-    // stays disabled, never pretending to work.
-    OnUpdate(ID_BUFFER_SETUP, [](CCmdUI& ui) { ui.Enable(false); });
+    series = std::make_unique<CSeriesControl>(*this, settingsPath);
+    OnCommand(ID_BUFFER_SETUP, [this] { series->OnBufferSetup(); });
+    OnCommand(ID_LONGSAVE_START, [this] { series->OnLongSaveStart(); });
+    OnCommand(ID_LONGSAVE_STOP, [this] { series->OnLongSaveStop(); });
 }
 
 CAnalyzerDoc::~CAnalyzerDoc()
@@ -141,6 +144,7 @@ void CAnalyzerDoc::OnAnalyzerStart()
     running = true;
     if (connected && link) link->RequestStart();
     longSaveActive = false;
+    linesDroppedTold = false;
     PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STARTED);
     PostPane(298);
     if (view) {
@@ -296,10 +300,16 @@ void CAnalyzerDoc::DrawBurst()
         CStoreGuard guard(StoreLock());
         busyLine = lineStore.GetLastLineIndex() - lastDrawnLine >= kBusyLines;
     }
-    view->FinishBurst(draw);
+    const int dropped = view->FinishBurst(draw);
     {
         CStoreGuard guard(StoreLock());
         lastDrawnLine = lineStore.GetLastLineIndex();
+    }
+    // The live window keeps the newest lines only; say once per capture
+    // that older ones are gone, and where everything can be kept.
+    if (dropped > 0 && running && !linesDroppedTold) {
+        linesDroppedTold = true;
+        PostPane(kLinesDroppedNotice);
     }
     if (onBurstDrawn) onBurstDrawn();
     if (draw && running) {
@@ -350,6 +360,14 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
     // A message box of the open in progress runs an event loop; a notice or
     // a lost link handled inside it must not replace the link under it.
     if (linkBusy) return connected;
+    // A recording series owns its link. Anything else that opens one (a
+    // probe plugged in again before its loss was handled) ends the series
+    // first, through the dialog's Stop, which flushes it and opens the
+    // monitor link itself.
+    if (dataCallback != &CSeriesControl::LongSaveDataCallback && series && series->Writer().IsActive()) {
+        series->StopForCloseLink();
+        if (!series->Writer().IsActive()) return connected;
+    }
     BusyScope busy(linkBusy);
     WaitCursor wait;
     OnAnalyzerStop();
@@ -370,6 +388,9 @@ bool CAnalyzerDoc::OpenLink(LinkCallback dataCallback)
         std::lock_guard<std::mutex> guard(connectionLock);
         connected = opened && !lossReported;
     }
+    // A transport made of other devices (the serial tap's two ports) has
+    // them watched, so that plugging an adapter back in reopens the link.
+    if (!link->DeviceNodes().empty()) ks::DeviceNoticeHub::Instance().SetWatchedSerialPorts(link->DeviceNodes());
     ApplyCommSettings();
     return connected;
 }
@@ -378,7 +399,10 @@ void CAnalyzerDoc::CloseLink()
 {
     // Never under an open in progress: its link is still in use further up.
     if (!link || linkBusy) return;
-    OnAnalyzerStop();
+    // A series ends through the dialog's Stop, which flushes it and opens a
+    // fresh link in monitor mode; that link goes below.
+    if (longSaveActive) series->StopForCloseLink();
+    else OnAnalyzerStop();
     longSaveActive = false;
     link.reset();
     connected = false;

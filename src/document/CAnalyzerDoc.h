@@ -28,6 +28,7 @@
 #include <mutex>
 #include <string>
 
+class CSeriesControl;
 class QDialog;
 class QWidget;
 
@@ -121,6 +122,12 @@ public:
     // A save under a new name succeeded (the recent-file list takes it).
     std::function<void(const QString& path)> onSavedAs;
 
+    // The auto-save series (commands 226, 1234, 1235).
+    CSeriesControl& Series() { return *series; }
+    // Lines the live window keeps; older ones are dropped, and the first
+    // drop of a capture is told once in the message pane (string 330).
+    static constexpr int kLinesDroppedNotice = 330;
+
     // The transport library a new link loads (empty: the program's own).
     void SetLinkLibraryPath(std::string path) { linkLibraryPath = std::move(path); }
     // The transport the user named cannot be used (the reason was shown at
@@ -167,6 +174,8 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    friend class CSeriesControl;
+
     void BeginBurstLocked();
     void DrawBurst();
     void SetDisplayOption(int32_t CDisplayMode::*field, int32_t value, bool postState, bool clearMarks);
@@ -213,4 +222,6 @@ private:
     int lastDrawnLine = 0; // the store's last line at the last draw, after trimming
     bool busyLine = false; // whole screens of lines came between the last two draws
     bool burstDrawDeferred = false;
+    bool linesDroppedTold = false;
+    std::unique_ptr<CSeriesControl> series;
 };

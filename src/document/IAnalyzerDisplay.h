@@ -27,8 +27,8 @@ public:
     virtual void KillTimer(int id) = 0;
 
     // The end of a burst: trim the store, draw what is new (unless `draw` is
-    // false), send the counters.
-    virtual void FinishBurst(bool draw) = 0;
+    // false), send the counters. Returns how many lines the trim dropped.
+    virtual int FinishBurst(bool draw) = 0;
     // Draws what was appended since the last drawing.
     virtual void DrawNewDataLocked() = 0;
     // The last item of line `line` was taken away (a provisional stamp).

@@ -25,6 +25,8 @@ enum WindowMessage : int {
     WM_BURST_END = 1301,         // the link ran dry after a burst: draw, trim, re-arm
     WM_PAINT_INDICATORS = 1302,  // the five line indicators changed colour
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
+    WM_SERIES_FIRST_DATA = 1304, // wParam = series number: its first records arrived
+    WM_SERIES_END = 1305,        // wParam = series number, lParam = reason | (errno << 8)
     // Device arrival and removal, posted by the platform layer as a
     // CDeviceChangeEvent (wParam = event code, lParam = the notice's header).
     WM_DEVICECHANGE = ks::kDeviceChangeMessage,

@@ -12,6 +12,7 @@
 #include "FirmwareText.h"
 #include "LocalStrings.h"
 #include "CAnalyzerView.h"
+#include "CViewPrinting.h"
 #include "DebugLog.h"
 #include "MessageService.h"
 #include "TerminationSignals.h"
@@ -43,6 +44,8 @@ CAnalyzerApp::CAnalyzerApp(Options options) : options(options)
         if (frame) frame->OnDocumentActivated();
     });
     OnCommand(ID_FILE_OPEN, [this] { PromptOpenFile(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { view->Printing().OnFilePrintSetup(); },
+              [this](CCmdUI& ui) { ui.Enable(view && !doc->IsRunning()); });
 }
 
 CAnalyzerApp::~CAnalyzerApp()

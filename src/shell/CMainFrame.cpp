@@ -23,6 +23,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
@@ -33,6 +34,8 @@
 #include <chrono>
 #include <optional>
 #include <thread>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStatusBar)
 
 CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnCommandLine) : doc(doc), view(view)
 {
@@ -266,6 +269,7 @@ void CMainFrame::UpdateTitle()
 {
     // The application's title first, then the document's.
     setWindowTitle(QStringLiteral("Kestrane - %1").arg(doc->Title()));
+    qCDebug(lcStatusBar).noquote() << "title" << windowTitle();
 }
 
 // --- Messages -------------------------------------------------------------------------

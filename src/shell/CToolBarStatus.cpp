@@ -4,7 +4,13 @@
 #include "LocalStrings.h"
 
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QMouseEvent>
+
+// Every pane text, for whoever watches a running program from outside (an
+// installed program under test, a user reporting a fault): silent unless
+// QT_LOGGING_RULES="kestrane.status.debug=true".
+Q_LOGGING_CATEGORY(lcStatusBar, "kestrane.status", QtWarningMsg)
 
 CToolBarStatus::CToolBarStatus(QWidget* parent) : QStatusBar(parent)
 {
@@ -32,6 +38,7 @@ void CToolBarStatus::SetPaneText(int pane, const QString& text)
     if (pane < 0 || pane >= 5) return;
     if (pane == 0) clearMessage();
     panes[static_cast<std::size_t>(pane)]->setText(text);
+    qCDebug(lcStatusBar).noquote() << "pane" << pane << text;
 }
 
 QString CToolBarStatus::PaneText(int pane) const

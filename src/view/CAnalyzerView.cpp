@@ -8,6 +8,7 @@
 #include "CAnalyzerDoc.h"
 #include "CDisplayMode.h"
 #include "CToolWindows.h"
+#include "CViewPrinting.h"
 #include "CommandIds.h"
 #include "LocalStrings.h"
 #include "WindowMessages.h"
@@ -71,6 +72,13 @@ CAnalyzerView::CAnalyzerView(CAnalyzerDoc* doc, QWidget* parent)
     auto atRest = [this](CCmdUI& ui) { ui.Enable(!Capturing()); };
     OnCommand(ID_FIND, [this] { tools->OnFind(); }, atRest);
     OnCommand(ID_GOTO_LINE, [this] { tools->OnGotoLine(); }, atRest);
+
+    // Printing reads the whole store: not while a capture is filling it.
+    printing = std::make_unique<CViewPrinting>(*this);
+    const auto notRunning = [this](CCmdUI& ui) { ui.Enable(!this->doc->IsRunning()); };
+    OnCommand(ID_FILE_PRINT, [this] { printing->OnFilePrint(); }, notRunning);
+    OnCommand(ID_FILE_PRINT_DIRECT, [this] { printing->OnFilePrintDirect(); }, notRunning);
+    OnCommand(ID_FILE_PRINT_PREVIEW, [this] { printing->OnFilePrintPreview(); }, notRunning);
 }
 
 CAnalyzerView::~CAnalyzerView()
@@ -434,22 +442,31 @@ void CAnalyzerView::Invalidate()
 
 void CAnalyzerView::SendCounters() { doc->SendCounters(); }
 
+DrawTools CAnalyzerView::ScreenTools() { return DrawTools{fonts.get(), pens, &runningLineState}; }
+
 QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d)
 {
+    return DrawLine(dc, band, lineIndex, firstItem, mode, d, ScreenTools());
+}
+
+QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d,
+                               const DrawTools& drawTools)
+{
+    const CDisplayFonts& itemFonts = *drawTools.fonts;
+    CStatus& lineState = *drawTools.lineState;
     dc.fillRect(band, ColourOf(mode.crBkColor));
     int x = band.left();
     const int y = band.top();
     const CLineInfo* info = doc->Lines().GetLine(lineIndex);
     if (!info) return {x, y};
-    // Between two status changes the five line rows run flat at the levels
-    // of the last change: one stretch of rows is drawn for the whole run of
-    // characters and stamps, not one per cell (the same pixels, a fraction
-    // of the painting at full rate).
-    const int rowsY = y + 2 * mode.DataRowHeight();
-    int runStart = -1;
-    const auto endRun = [&] {
-        if (runStart >= 0 && x > runStart) runningLineState.PaintLineRows(dc, pens, runStart, rowsY, x - runStart, mode, d);
-        runStart = -1;
+    // Between two changes the control lines run flat under every item, so
+    // the rows are drawn once for the whole run rather than once per item:
+    // the same picture with a fraction of the strokes, which matters most
+    // on paper, where every stroke is written out.
+    int runStart = x;
+    const int rowsTop = y + 2 * mode.DataRowHeight();
+    auto flushRun = [&] {
+        if (x > runStart) lineState.PaintLineRows(dc, drawTools.pens, runStart, rowsTop, x - runStart, mode, d);
     };
     for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
         const CShape* item = info->GetItem(i);
@@ -457,44 +474,51 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         switch (item->GetKind()) {
         case KIND_DATA: {
             const Extent e = item->GetExtent(mode, 1);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            if (runStart < 0) runStart = x;
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             x += e.cx;
             break;
         }
         case KIND_STATUS: {
-            endRun();
             const auto* status = static_cast<const CStatus*>(item);
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            status->PaintLineRows(dc, pens, x, y + e.cy, e.cx, mode, d);
-            status->CopyLevelsTo(runningLineState);
+            flushRun();
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
+            status->PaintLineRows(dc, drawTools.pens, x, y + e.cy, e.cx, mode, d);
+            status->CopyLevelsTo(lineState);
             x += e.cx;
+            runStart = x;
             break;
         }
         case KIND_STAMP: {
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
-            if (runStart < 0) runStart = x;
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             x += e.cx;
             break;
         }
         case KIND_STAMPTIME: {
-            endRun();
+            // No line rows under a date-time.
             const Extent e = item->GetExtent(mode, d);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), *fonts, mode);
+            flushRun();
+            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
             x += e.cx;
+            runStart = x;
             break;
         }
         default:
             break;
         }
     }
-    endRun();
+    flushRun();
     return {x, y};
 }
 
 void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap)
+{
+    DrawCaptions(dc, rect, mode, printing, printGap, *fonts);
+}
+
+void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap,
+                                 const CDisplayFonts& captionFonts)
 {
     if (!mode.Data && !mode.Stamp && !mode.Status) return;
     const BandLayout layout{mode.cxChar, mode.cyChar, mode.Data != 0, mode.DataMode, mode.Status != 0};
@@ -502,16 +526,20 @@ void CAnalyzerView::DrawCaptions(QPainter& dc, const QRect& rect, const CDisplay
     const int h = layout.BandHeight();
     const int cy = mode.cyChar;
     const int gap = printing ? printGap : kBandGap;
-    const int s = printing ? h : 0;
+    // On the screen a band cut by the bottom edge still gets its captions. On
+    // paper only whole bands do, and a band that ends exactly at the bottom
+    // of the page is printed, so it gets its captions too.
+    const int bottom = rect.bottom() + 1;
+    auto moreBands = [&](int y) { return printing ? y + h <= bottom : y < bottom; };
     if (h <= 0) return;
     dc.save();
-    dc.setFont((*fonts)[CDisplayFonts::CAPTION]);
+    dc.setFont(captionFonts[CDisplayFonts::CAPTION]);
     const int x = rect.left() + 2;
     auto text = [&](int y, const char* caption, int32_t colour) {
         dc.setPen(ColourOf(colour));
         dc.drawText(QRect(x, y, rect.width() - 2, cy), Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(caption));
     };
-    for (int y = rect.top(); y + s < rect.bottom() + 1;) {
+    for (int y = rect.top(); moreBands(y);) {
         dc.fillRect(QRect(rect.left(), y, rect.width(), h), kCaptionGrey);
         if (mode.Data) {
             text(y + (r - cy) / 2, "TXD", mode.crDataTXD);
@@ -694,17 +722,19 @@ void CAnalyzerView::DrawNewDataLocked()
     viewport()->update(QRect(kCaptionWidth, updateTop, viewport()->width() - kCaptionWidth, cursor.y + h - updateTop));
 }
 
-void CAnalyzerView::FinishBurst(bool draw)
+int CAnalyzerView::FinishBurst(bool draw)
 {
     Counters counters;
+    int trimmed = 0;
     {
         CStoreGuard guard(storeLock);
-        const int trimmed = doc->Lines().TrimOldest();
+        trimmed = doc->Lines().TrimOldest();
         ShiftFirstLineLocked(trimmed);
         if (draw) DrawNewDataLocked();
         counters = doc->Lines().GetCounters();
     }
     SendMessage(frame, WM_SET_PANE_TEXT, 264, reinterpret_cast<intptr_t>(&counters));
+    return trimmed;
 }
 
 void CAnalyzerView::paintEvent(QPaintEvent*)

@@ -7,6 +7,7 @@
 // the view only by posting (the end of a burst) and, holding the store lock,
 // by NoteItemRemovedLocked.
 #include "CStatus.h"
+#include "DrawTools.h"
 #include "StoreLock.h"
 #include "ViewGeometry.h"
 #include "CCmdTarget.h"
@@ -25,6 +26,7 @@
 class CAnalyzerDoc;
 class CDisplayFonts;
 class CToolWindows;
+class CViewPrinting;
 class CDisplayMode;
 class QTimer;
 
@@ -39,6 +41,9 @@ public:
     QWidget* Window() override { return this; }
     CStoreLock& StoreLock() override { return storeLock; }
     const CDisplayFonts& Fonts() const { return *fonts; }
+    CAnalyzerDoc& Doc() const { return *doc; }
+    // Print, print directly, print preview and page setup.
+    CViewPrinting& Printing() { return *printing; }
 
     // Timers by id; UI thread only. SetTimer re-arms, KillTimer stops.
     void SetTimer(int id, int milliseconds) override;
@@ -47,7 +52,7 @@ public:
 
     // The end of a burst, on the UI thread: trim the store, draw what is new
     // (unless `draw` is false), send the counters.
-    void FinishBurst(bool draw) override;
+    int FinishBurst(bool draw) override;
     // Draws what was appended since the last drawing; the store lock is held.
     void DrawNewDataLocked() override;
     // The dispatch thread removed the last item of line `line` (a provisional
@@ -79,8 +84,15 @@ public:
 
     // Draws line `lineIndex` from `firstItem` into band `band`; returns the
     // position after its last item. The store lock is held by the caller.
+    // Without `drawTools` the screen's own fonts, pens and line state are used.
     QPoint DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d);
+    QPoint DrawLine(QPainter& dc, const QRect& band, int lineIndex, int firstItem, const CDisplayMode& mode, int d,
+                    const DrawTools& drawTools);
+    // The caption column over `rect`. Printing repeats the captions only for
+    // bands that fit whole and separates them by `printGap`.
     void DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap = 0);
+    void DrawCaptions(QPainter& dc, const QRect& rect, const CDisplayMode& mode, bool printing, int printGap,
+                      const CDisplayFonts& captionFonts);
 
     // Sets the line width from the window's width (or `windowWidth` when
     // given) if it has not been set this run.
@@ -122,6 +134,7 @@ private:
     bool Capturing() const;
     viewgeo::BandLayout Layout() const;
     int ClientBottom() const;
+    DrawTools ScreenTools();
 
     CAnalyzerDoc* doc;
     QObject* frame = nullptr;
@@ -157,4 +170,5 @@ private:
     bool adjustingRanges = false;
     std::map<int, QTimer*> timers;
     std::unique_ptr<CToolWindows> tools;
+    std::unique_ptr<CViewPrinting> printing;
 };

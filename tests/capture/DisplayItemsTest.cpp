@@ -211,3 +211,23 @@ TEST(DisplayItemsTest, StampTextsThresholdsAndCarry)
     mode.DateTime = 0;
     EXPECT_EQ(CStampTime(0).GetExtent(mode, 1), Extent{});
 }
+
+TEST_F(ItemPaintTest, ACharacterNeverPaintsOutsideItsCellEvenInAFontTooLarge)
+{
+    // Every picture of the display fonts lies inside its cell, so they are
+    // drawn without a clip; a font whose glyph does not (a substitute, here a
+    // data font three times too large) is clipped to the cell.
+    for (int c = 0; c < 256; ++c) {
+        const CDataChar::Glyph g = CDataChar::GlyphFor(static_cast<uint8_t>(c), c % 2);
+        const QRectF ink = fonts.GlyphBounds(g.font, g.code).translated(0, QFontMetrics(fonts[g.font]).ascent());
+        EXPECT_TRUE(ink.isEmpty() || QRectF(0, 0, mode.cxChar, mode.cyChar).contains(ink)) << "byte " << c;
+    }
+    fonts[CDisplayFonts::SPC].setPixelSize(3 * mode.cyChar);
+    Paint(CDataChar('W', 0x20), Cell().translated(40, 40));
+    const QRect inside = Cell().translated(40, 40);
+    int outside = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) outside += !inside.contains(x, y) && image.pixelColor(x, y) != Qt::black;
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(Count(inside, mode.crDataTXD), 3) << "the part of the glyph inside the cell is drawn";
+}

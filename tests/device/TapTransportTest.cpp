@@ -304,3 +304,22 @@ TEST(TapTransport, AnAdapterPulledOutEndsTheCaptureAfterWhatItDelivered)
 }
 
 } // namespace
+
+TEST(TapTransport, TheLinkLearnsTheTapsPortsEvenWhenTheyAreAbsent)
+{
+    // The program watches these for plugging and pulling, so it must learn
+    // them from a tap whose adapters are not there yet.
+    TapLibrary library;
+    ScopedEnv txd("KS_TAP_TXD", "/dev/serial/by-id/usb-line-txd");
+    ScopedEnv rxd("KS_TAP_RXD", "/dev/ttyUSB9");
+    CUSBCom link;
+    link.SetLibraryPath(library.Path());
+    link.SetCallbacks([](const uint8_t*, uint32_t, void*) {}, [](const uint8_t*, uint32_t, void*) {}, nullptr);
+    EXPECT_FALSE(link.Open());
+    EXPECT_EQ(link.DeviceNodes(), (std::vector<std::string>{"/dev/serial/by-id/usb-line-txd", "/dev/ttyUSB9"}));
+
+    CUSBCom simulated; // the simulated probe is no serial port
+    simulated.SetCallbacks([](const uint8_t*, uint32_t, void*) {}, [](const uint8_t*, uint32_t, void*) {}, nullptr);
+    simulated.Open();
+    EXPECT_TRUE(simulated.DeviceNodes().empty());
+}

@@ -32,15 +32,24 @@ bool EndsWithKsf(const std::string& path)
 
 const char* CaptureUsage()
 {
-    return "usage: ks-capture --output FILE.ksf [--seconds N] [--baud B] [--data 7|8]\n"
-           "                  [--parity none|odd|even] [--stop 1|2] [--status] [--stamp] [--no-data]\n"
-           "                  [--transport NAME]\n"
-           "Records from the probe into a capture file the program and ks-convert open.\n"
+    return "usage: ks-capture --output FILE.ksf [--seconds N] [LINE OPTIONS] [--transport NAME]\n"
+           "       ks-capture --series DIR/NAME [--file-size 2..7] [--files N] [--overwrite]\n"
+           "                  [--seconds N] [LINE OPTIONS] [--transport NAME]\n"
+           "LINE OPTIONS: [--baud B] [--data 7|8] [--parity none|odd|even] [--stop 1|2]\n"
+           "              [--status] [--stamp] [--no-data]\n"
+           "Records from the probe into a capture file the program and ks-convert open,\n"
+           "or into a numbered series of them (DIR/NAME_000000.ksf, ...; DIR/NAME.ksf for\n"
+           "one file) as the program's Buffer setup does: each file holds --file-size\n"
+           "buffers of about 400 KB; after --files files the series stops, or with\n"
+           "--overwrite starts again at the first. Characters are kept unless --no-data,\n"
+           "control-line changes with --status, time stamps with --stamp.\n"
            "Stops after N seconds, or on Ctrl+C; nothing received is lost.\n"
            "--transport NAME (or KS_TRANSPORT=NAME) records through libCorvane-NAME.so beside\n"
            "this program, e.g. --transport tap; without it libCorvane.so is used.\n"
-           "Exit status: 0 saved, 1 probe not opened or file not written, 2 bad arguments,\n"
-           "3 the probe was lost during the capture (what arrived is saved).\n";
+           "Exit status: 0 saved, 1 probe not opened or a file not written, 2 bad arguments,\n"
+           "3 the probe was lost during the capture (what arrived is saved),\n"
+           "4 the series is full (without --overwrite), 5 the disk is full (200 MiB or\n"
+           "less left; what was buffered is saved).\n";
 }
 
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& error)
@@ -56,9 +65,25 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
         if (arg == "--status") o.status = true;
         else if (arg == "--stamp") o.stamp = true;
         else if (arg == "--no-data") o.data = false;
+        else if (arg == "--overwrite") o.overwrite = true;
         else if (arg == "--output") {
             if (!needValue()) return false;
             o.output = value;
+        } else if (arg == "--series") {
+            if (!needValue()) return false;
+            o.series = value;
+        } else if (arg == "--file-size") {
+            if (!needValue()) return false;
+            if (!ParseInt(value, 7, o.fileSize) || o.fileSize < 2) {
+                error = "--file-size takes 2 to 7 buffers";
+                return false;
+            }
+        } else if (arg == "--files") {
+            if (!needValue()) return false;
+            if (!ParseInt(value, 999999, o.files) || o.files < 1) {
+                error = "--files takes a number from 1 to 999999";
+                return false;
+            }
         } else if (arg == "--transport" || arg.rfind("--transport=", 0) == 0) {
             o.transportGiven = true;
             if (arg == "--transport") {
@@ -104,8 +129,26 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& o, std::string& 
             return false;
         }
     }
+    if (!o.series.empty()) {
+        if (!o.output.empty()) {
+            error = "--output and --series do not go together";
+            return false;
+        }
+        // NAME.ksf is taken for NAME: the numbers go before the extension.
+        if (EndsWithKsf(o.series)) o.series.resize(o.series.size() - 4);
+        const std::size_t slash = o.series.rfind('/');
+        if (o.series.empty() || slash == o.series.size() - 1) {
+            error = "--series needs a file name: DIR/NAME";
+            return false;
+        }
+        return true;
+    }
+    if (o.fileSize != 2 || o.files != 1 || o.overwrite) {
+        error = "--file-size, --files and --overwrite go with --series";
+        return false;
+    }
     if (o.output.empty()) {
-        error = "--output FILE.ksf is required";
+        error = "--output FILE.ksf or --series DIR/NAME is required";
         return false;
     }
     if (!EndsWithKsf(o.output)) {

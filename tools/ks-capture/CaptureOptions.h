@@ -4,6 +4,12 @@
 
 struct CaptureOptions {
     std::string output;      // the ".ksf" file to write
+    // A series instead: directory and file name without extension, the
+    // buffers per file (2..7), the number of files (1..999999), Overwrite.
+    std::string series;
+    int fileSize = 2;
+    int files = 1;
+    bool overwrite = false;
     int seconds = 0;         // 0: until Ctrl+C (or the probe is lost)
     int baudIndex = 10;      // into the baud-rate table, 10 = 9600
     int databit = 1;         // CCommSetting indexes: 0 = 7 data bits, 1 = 8

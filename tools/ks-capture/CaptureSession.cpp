@@ -1,6 +1,6 @@
 #include "CaptureSession.h"
 
-#include "CCommSetting.h"
+#include "ProbeSetup.h"
 
 #include <cerrno>
 #include <chrono>
@@ -63,30 +63,10 @@ int CaptureSession::Run(const sigset_t& stopSignals)
     }
 
     link.SetCallbacks(&CaptureSession::OnData, &CaptureSession::OnLost, this);
-    if (!options.libraryPath.empty()) link.SetLibraryPath(options.libraryPath);
-    if (!link.Open()) {
-        std::fprintf(stderr, "Open Device Failed!\n");
+    if (!OpenProbe(link, options, mode)) {
         std::remove(options.output.c_str());
         return kFailed;
     }
-    char firmware[65] = {};
-    if (link.ReadFirmwareVersion(3, firmware, 64) > 0) std::fprintf(stderr, "%s\n", firmware);
-
-    // The parameter block exactly as the program sends it: the status bit is
-    // forced on so that the probe always reports the control lines.
-    CCommSetting comm{std::string()};
-    comm.Baudrate = options.baudIndex;
-    comm.Databit = options.databit;
-    comm.Parity = options.parity;
-    comm.Stopbit = options.stopbit;
-    uint8_t block[8] = {};
-    comm.FillParameterBlock(block);
-    const int32_t status = mode.Status;
-    mode.Status = 1;
-    block[4] = mode.GetOptionBits();
-    mode.Status = status;
-    if (link.SetParameters(block, 8) == 0) std::fprintf(stderr, "ks-capture: the probe refused the line parameters\n");
-    std::fprintf(stderr, "%s\n", FormatLineParameters(comm.PackLineParameters()).c_str());
 
     {
         CStoreGuard guard(storeLock);

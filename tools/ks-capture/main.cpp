@@ -1,7 +1,9 @@
-// ks-capture: records from the probe into a ".ksf" capture file without the
-// window, through the same device link and line store as the program.
+// ks-capture: records from the probe into a ".ksf" capture file, or into a
+// numbered series of them, without the window, through the same device link,
+// line store and series writer as the program.
 #include "CaptureOptions.h"
 #include "CaptureSession.h"
+#include "SeriesSession.h"
 #include "TransportChoice.h"
 
 #include <QCoreApplication>
@@ -45,6 +47,10 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!transport.name.empty()) options.libraryPath = transport.libraryPath;
+    if (!options.series.empty()) {
+        SeriesSession session(options);
+        return session.Run(stopSignals);
+    }
     CaptureSession session(options);
     return session.Run(stopSignals);
 }

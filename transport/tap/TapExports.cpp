@@ -1,7 +1,12 @@
 // The serial tap: a drop-in transport (libCorvane-tap.so) that makes the
 // probe's record stream from two ordinary serial ports on a tap cable.
 #include "ProbeTransport.h"
+#include "TapConfig.h"
 #include "TapDevice.h"
+#include "TransportDevices.h"
+
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,5 +36,23 @@ __attribute__((visibility("default"))) int USB_VendorRequest(int device, int dir
 }
 
 __attribute__((visibility("default"))) int USB_Open(void) { return -1; }
+
+// The two ports as configured now (the files and the environment are read
+// afresh), so that the program can watch the adapters come and go.
+__attribute__((visibility("default"))) int Transport_DeviceNodes(char* buffer, int size)
+{
+    std::string problems;
+    bool fatal = false;
+    const tap::TapConfig config = tap::LoadConfig(tap::LibraryDirectory(), problems, fatal);
+    std::string nodes;
+    for (const std::string& device : config.device) {
+        if (device.empty()) continue;
+        if (!nodes.empty()) nodes += '\n';
+        nodes += device;
+    }
+    if (!buffer || size <= 0 || nodes.size() + 1 > static_cast<std::size_t>(size)) return -1;
+    std::memcpy(buffer, nodes.c_str(), nodes.size() + 1);
+    return static_cast<int>(nodes.size());
+}
 
 } // extern "C"
