@@ -406,6 +406,9 @@ void CAnalyzerDoc::CloseLink()
     longSaveActive = false;
     link.reset();
     connected = false;
+    // Without a link nothing reports the lines any more: the last colours
+    // would pass for live levels of a probe that is gone.
+    ResetLineIndicators();
 }
 
 void CAnalyzerDoc::LinkLostCallback(const uint8_t*, uint32_t, void* doc)

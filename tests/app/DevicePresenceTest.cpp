@@ -184,6 +184,20 @@ TEST_F(DevicePresence, ARemovalDuringACaptureKeepsEverythingTheLinkReceived)
     EXPECT_EQ(StoredCharacters(), 300u) << "the capture stays after the link went";
 }
 
+TEST_F(DevicePresence, ARemovalGreysTheLineIndicators)
+{
+    StartScripted();
+    Frame()->RunCommand(ID_ANALYZER_START);
+    ASSERT_TRUE(scripted.Send({0x44, 0x00}));
+    ASSERT_TRUE(scripted.WaitConsumed());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (Doc()->IndicatorColour(0) == CAnalyzerDoc::kIndicatorGrey && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(Doc()->IndicatorColour(3), CAnalyzerDoc::kIndicatorBlack) << "the status record was not shown";
+    EXPECT_EQ(Notify(ks::kDeviceRemoveComplete), 1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(Doc()->IndicatorColour(i), CAnalyzerDoc::kIndicatorGrey) << "indicator " << i;
+}
+
 TEST_F(DevicePresence, ARemovalAfterTheLinkReportedItsLossClosesItOnce)
 {
     StartScripted();
