@@ -208,19 +208,17 @@ int main(int argc, char** argv)
         }
 
         // As the display shows them: cell against cell.
-        p.setFont(labelFont);
-        p.setPen(Qt::black);
         int y = sideBySideTop;
-        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("As the display shows them: KS_HEX cell against cell"));
-        y += kLabel;
+        const auto heading = [&](const QString& text) {
+            p.setFont(labelFont);
+            p.setPen(Qt::black);
+            p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter, text);
+            y += kLabel;
+        };
+        heading(QStringLiteral("As the display shows them: KS_HEX cell against cell"));
         outside += DrawHexBlock(p, sheet, fonts, cell, 4 + kLabel, y);
         y += 16 * cell.cyChar;
-        p.setFont(labelFont);
-        p.setPen(Qt::black);
-        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("A line of bytes: 77 1D 72 59 30 0D 0A 41 54 5A"));
-        y += kLabel;
+        heading(QStringLiteral("A line of bytes: 77 1D 72 59 30 0D 0A 41 54 5A"));
         {
             const QFontMetrics metrics(fonts[CDisplayFonts::HEX]);
             const char16_t line[] = {0x77, 0x1D, 0x72, 0x59, 0x30, 0x0D, 0x0A, 0x41, 0x54, 0x5A};
@@ -233,11 +231,7 @@ int main(int argc, char** argv)
             }
         }
         y += 2 * cell.cyChar;
-        p.setFont(labelFont);
-        p.setPen(Qt::black);
-        p.drawText(QRect(4, y, width - 8, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("A stop mark followed by a start mark"));
-        y += kLabel;
+        heading(QStringLiteral("A stop mark followed by a start mark"));
         outside += DrawTwoDateMarks(p, sheet, fonts, cell, 4 + kLabel, y);
     }
     const QImage zoomed = zoom == 1 ? sheet : sheet.scaled(sheet.width() * zoom, sheet.height() * zoom);
