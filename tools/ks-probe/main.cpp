@@ -122,7 +122,9 @@ int Plug(const std::vector<std::string>& dirs)
         if (::unlink(marker.c_str()) == 0 || errno == ENOENT) continue;
         // Most likely written by the folder's owner (root, beside an
         // installed library): only that user can remove it.
-        std::fprintf(stderr, "ks-probe: cannot remove %s: %s\n", marker.c_str(), std::strerror(errno));
+        const int error = errno;
+        std::fprintf(stderr, "ks-probe: cannot remove %s: %s%s\n", marker.c_str(), std::strerror(error),
+                     error == EACCES || error == EPERM ? " (the folder's owner can)" : "");
         status = 1;
     }
     if (status != 0) {
