@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     // of the input is the end of the buffer for the sanitizer too).
     const std::string buffer(reinterpret_cast<const char*>(data), size);
     const char* begin = buffer.data();
-    ks::ForEachInotifyRecord(begin, buffer.size(), [&](uint32_t, std::string_view name) {
+    ks::ForEachInotifyRecord(begin, buffer.size(), [&](int, uint32_t, std::string_view name) {
         if (name.empty()) return;
         Require(name.data() >= begin && name.data() + name.size() <= begin + buffer.size());
         Require(name.find('\0') == std::string_view::npos);

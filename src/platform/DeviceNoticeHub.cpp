@@ -5,6 +5,7 @@
 #include "ProgramPaths.h"
 #include "SimProbeNoticeSource.h"
 #include "UdevNoticeSource.h"
+#include "UserConfigDirectory.h"
 #include "UsbDeviceIds.h"
 
 #include <QObject>
@@ -105,7 +106,9 @@ void DeviceNoticeHub::StartSimulatedProbeSource()
     std::string directory = simDirectory.empty() ? ProgramDirectory() : simDirectory;
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
     if (directory.empty()) return;
-    auto source = std::make_unique<SimProbeNoticeSource>(directory, [this](uint32_t code) { BroadcastProbe(code); });
+    // The per-user folder is looked up afresh, as the probe does at each open.
+    auto source = std::make_unique<SimProbeNoticeSource>(directory, sim::UserConfigDirectory(),
+                                                         [this](uint32_t code) { BroadcastProbe(code); });
     if (source->Start()) simSource = std::move(source);
 }
 
@@ -124,6 +127,11 @@ void DeviceNoticeHub::SetWatchedSerialPorts(const std::vector<std::string>& port
 std::string DeviceNoticeHub::WatchedSimulatedProbeDirectory() const
 {
     return simSource ? simSource->Directory() : std::string();
+}
+
+std::vector<std::string> DeviceNoticeHub::WatchedSimulatedProbeFolders() const
+{
+    return simSource ? simSource->WatchedDirectories() : std::vector<std::string>();
 }
 
 void* RegisterDeviceNotificationA(QObject* window, const void* filter, uint32_t flags)

@@ -8,7 +8,8 @@
 // registered, the hub runs its sources on the thread that registered first
 // (the UI thread): udev for the probe's USB device and, when configured, the
 // serial ports of a transport made of them (UdevNoticeSource); the simulated
-// probe's control file (SimProbeNoticeSource). Tests post notices through
+// probe's control file beside its library and in the per-user configuration
+// folder (SimProbeNoticeSource). Tests post notices through
 // TestNoticeSource. When the last registered window is destroyed the
 // sources stop; the next registration starts them again.
 //
@@ -44,8 +45,10 @@ public:
     // interface class. Any thread.
     void Broadcast(uint32_t eventCode, const DeviceNotice& notice);
 
-    // The folder whose simulated-probe control file is watched. Empty (the
-    // default) means the program directory. Takes effect at once.
+    // The folder of the simulated probe's library, whose control file is
+    // watched (with the one in the per-user folder, as it is when this is
+    // called or the sources start). Empty (the default) means the program
+    // directory. Takes effect at once.
     void SetSimulatedProbeDirectory(const std::string& directory);
     // Serial ports that make up the probe (device nodes or udev links);
     // their arrival and removal are the probe's. Takes effect at once.
@@ -54,8 +57,10 @@ public:
     // For tests: how many registrations are alive, and whether the sources run.
     int RegistrationCount();
     bool SourcesRunning() const { return running; }
-    // The simulated-probe folder being watched now (empty: none).
+    // The simulated-probe library folder the source was started on (empty:
+    // none), and the folders it watches now (that one and the per-user one).
     std::string WatchedSimulatedProbeDirectory() const;
+    std::vector<std::string> WatchedSimulatedProbeFolders() const;
 
 private:
     DeviceNoticeHub() = default;

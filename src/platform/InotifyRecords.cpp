@@ -7,7 +7,7 @@
 namespace ks {
 
 std::size_t ForEachInotifyRecord(const void* buffer, std::size_t length,
-                                 const std::function<void(uint32_t mask, std::string_view name)>& record)
+                                 const std::function<void(int watch, uint32_t mask, std::string_view name)>& record)
 {
     const auto* bytes = static_cast<const char*>(buffer);
     std::size_t offset = 0;
@@ -20,7 +20,7 @@ std::size_t ForEachInotifyRecord(const void* buffer, std::size_t length,
         if (event.len > length - offset - kFixed) break;
         const char* name = bytes + offset + kFixed;
         const std::size_t nameLength = event.len ? ::strnlen(name, event.len) : 0;
-        record(event.mask, std::string_view(name, nameLength));
+        record(event.wd, event.mask, std::string_view(name, nameLength));
         ++count;
         offset += kFixed + event.len;
     }

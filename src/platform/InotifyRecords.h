@@ -10,10 +10,10 @@
 
 namespace ks {
 
-// Calls `record` with each record's event mask and name (up to its first zero
-// byte; empty for events on the watched directory itself). Returns the number
+// Calls `record` with each record's watch descriptor, event mask and name (up
+// to its first zero byte; empty for events on the watched directory itself). Returns the number
 // of whole records seen.
 std::size_t ForEachInotifyRecord(const void* buffer, std::size_t length,
-                                 const std::function<void(uint32_t mask, std::string_view name)>& record);
+                                 const std::function<void(int watch, uint32_t mask, std::string_view name)>& record);
 
 } // namespace ks

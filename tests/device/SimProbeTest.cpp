@@ -2,6 +2,8 @@
 // program directory: its answers, its pacing, its scenarios and its plug.
 #include "LinkTestSupport.h"
 #include "ProbeTransport.h"
+#include "support/RunInChild.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include "ChildProcess.h"
@@ -13,6 +15,7 @@
 #include <filesystem>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -393,6 +396,87 @@ TEST(SimProbe, PulledDuringACaptureAndPluggedAgain)
     recorder.Attach(link);
     link.SetLibraryPath(dir.Library());
     EXPECT_TRUE(link.Open()) << "plugged in again";
+}
+
+// The per-user configuration folder, in a temporary folder of the test's own
+// that a user without privileges can write into.
+class UserFolder {
+public:
+    UserFolder() { MakeWritableForAll(root.Root()); }
+    std::string Kestrane() const { return root.Path("Kestrane"); }
+    std::string Marker() const { return root.Path("Kestrane/ks-sim-probe.unplugged"); }
+
+private:
+    TempDir root;
+    ScopedEnv xdg{"XDG_CONFIG_HOME", root.Root()};
+};
+
+TEST(SimProbe, ThePerUserFileOverridesTheLibrarysKeyByKey)
+{
+    SimProbeDir dir;
+    UserFolder user;
+    std::filesystem::create_directories(user.Kestrane());
+    const auto block = Block(17, false, false, 2, 7);
+    // The scenario and rate come from beside the library, the seed from the
+    // user's own file: the same traffic as the library's file saying all.
+    dir.Configure("scenario = random\nseed = 8\nrate = 100\n");
+    WriteFileText(user.Kestrane() + "/ks-sim-probe.conf", "seed = 7\n");
+    const auto layered = Capture(dir, block, 6000);
+    std::filesystem::remove(user.Kestrane() + "/ks-sim-probe.conf");
+    dir.Configure("scenario = random\nseed = 7\nrate = 100\n");
+    const auto whole = Capture(dir, block, 6000);
+    const std::size_t n = std::min(layered.size(), whole.size());
+    ASSERT_GE(n, 6000u);
+    EXPECT_TRUE(std::equal(layered.begin(), layered.begin() + static_cast<std::ptrdiff_t>(n), whole.begin()));
+}
+
+TEST(SimProbe, AUserWhoCannotWriteBesideTheLibraryPullsItThroughTheirOwnFolder)
+{
+    // As installed: ks-probe beside the library in a folder that takes no
+    // new file from the user.
+    SimProbeDir dir;
+    UserFolder user;
+    dir.Configure("scenario = full\n");
+    const std::string tool = dir.Root() + "ks-probe";
+    std::filesystem::copy_file(BinDirectory() + "/ks-probe", tool);
+    MakeReachable(dir.Root());
+    ::chmod(dir.Root().c_str(), 0555);
+    struct Writable {
+        std::string path;
+        ~Writable() { ::chmod(path.c_str(), 0755); }
+    } restore{dir.Root()};
+    auto probe = [&](const char* command) { return RunUnprivileged([&] { return RunToEnd(tool, {command}); }); };
+
+    CapturedMessages messages;
+    LinkRecorder recorder;
+    CUSBCom link;
+    recorder.Attach(link);
+    link.SetLibraryPath(dir.Library());
+    ASSERT_TRUE(link.Open());
+    ASSERT_EQ(link.SetParameters(Block(18, false, false, 0, 3).data(), 8), 1);
+    ASSERT_EQ(link.RequestStart(), 1);
+    ASSERT_TRUE(recorder.WaitForBlocks(3));
+
+    EXPECT_EQ(probe("pull"), 0);
+    EXPECT_TRUE(std::filesystem::exists(user.Marker()));
+    EXPECT_FALSE(std::filesystem::exists(dir.Root() + "ks-sim-probe.unplugged"));
+    EXPECT_TRUE(recorder.WaitForLost()) << "the probe saw the pull in the user's folder";
+    link.Close();
+    {
+        CUSBCom second;
+        second.SetCallbacks(&LinkRecorder::Data, &LinkRecorder::Lost, &recorder);
+        second.SetLibraryPath(dir.Library());
+        EXPECT_FALSE(second.Open()) << "pulled out";
+    }
+
+    EXPECT_EQ(probe("plug"), 0);
+    EXPECT_FALSE(std::filesystem::exists(user.Marker()));
+    LinkRecorder again; // outlives the link that calls it
+    CUSBCom third;
+    again.Attach(third);
+    third.SetLibraryPath(dir.Library());
+    EXPECT_TRUE(third.Open()) << "plugged in again";
+    EXPECT_TRUE(messages.Texts().isEmpty());
 }
 
 } // namespace

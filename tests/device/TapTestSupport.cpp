@@ -244,20 +244,3 @@ void TapLibrary::UseFakeModem()
     const KsTapModemIo seam = FakeModem::Instance().Seam();
     if (auto set = reinterpret_cast<KsTap_SetModemIo_fn>(::dlsym(handle, "KsTap_SetModemIo"))) set(&seam);
 }
-
-// --- ScopedEnv ----------------------------------------------------------------------
-
-ScopedEnv::ScopedEnv(const char* n, const std::string& value) : name(n)
-{
-    if (const char* v = std::getenv(n)) {
-        had = true;
-        old = v;
-    }
-    ::setenv(n, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    if (had) ::setenv(name.c_str(), old.c_str(), 1);
-    else ::unsetenv(name.c_str());
-}

@@ -4,6 +4,7 @@
 // build or of the user is read), and a simulated modem behind the tap's
 // modem-status seam.
 #include "TapModemSeam.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <cstdint>
@@ -90,20 +91,6 @@ private:
     TempDir userConfig;
     std::string path;
     void* handle = nullptr;
-};
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name;
-    std::string old;
-    bool had = false;
 };
 
 // The tap's configuration for two pseudo-terminals, in the environment.

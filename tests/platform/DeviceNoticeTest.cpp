@@ -220,10 +220,10 @@ TEST_F(SimProbeNotices, AFolderThatGoesAwayEndsTheNoticesQuietly)
 
 namespace {
 
-void AppendRecord(std::vector<char>& buffer, uint32_t mask, const std::string& name, uint32_t padded)
+void AppendRecord(std::vector<char>& buffer, uint32_t mask, const std::string& name, uint32_t padded, int watch = 1)
 {
     inotify_event event{};
-    event.wd = 1;
+    event.wd = watch;
     event.mask = mask;
     event.len = padded;
     const std::size_t at = buffer.size();
@@ -238,12 +238,17 @@ TEST(InotifyRecords, WalksPaddedRecordsAndStopsAtOneThatDoesNotFit)
 {
     std::vector<char> buffer;
     AppendRecord(buffer, IN_CREATE, "ks-sim-probe.unplugged", 32);
-    AppendRecord(buffer, IN_DELETE_SELF, "", 0);
+    AppendRecord(buffer, IN_DELETE_SELF, "", 0, 2);
     AppendRecord(buffer, IN_DELETE, "abc", 16);
     std::vector<std::pair<uint32_t, std::string>> seen;
-    auto keep = [&](uint32_t mask, std::string_view name) { seen.emplace_back(mask, std::string(name)); };
+    std::vector<int> watches; // which folder each record is about
+    auto keep = [&](int watch, uint32_t mask, std::string_view name) {
+        seen.emplace_back(mask, std::string(name));
+        watches.push_back(watch);
+    };
     EXPECT_EQ(ForEachInotifyRecord(buffer.data(), buffer.size(), keep), 3u);
     ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(watches, (std::vector<int>{1, 2, 1}));
     EXPECT_EQ(seen[0], std::make_pair(uint32_t{IN_CREATE}, std::string("ks-sim-probe.unplugged")));
     EXPECT_EQ(seen[1], std::make_pair(uint32_t{IN_DELETE_SELF}, std::string()));
     EXPECT_EQ(seen[2], std::make_pair(uint32_t{IN_DELETE}, std::string("abc")));

@@ -42,8 +42,12 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     }
     if (pid == 0) {
         ::dup2(fds[1], STDERR_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) ::dup2(null, STDOUT_FILENO);
+        if (keepOutput) {
+            ::dup2(fds[1], STDOUT_FILENO);
+        } else {
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) ::dup2(null, STDOUT_FILENO);
+        }
         ::execve(program.c_str(), argv.data(), env.data());
         ::_exit(127);
     }

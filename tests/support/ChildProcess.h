@@ -16,6 +16,9 @@ public:
     bool Start(const std::string& program, const std::vector<std::string>& args,
                const std::map<std::string, std::string>& environment = {});
     ~ChildProcess();
+    // Before Start: standard output is collected with standard error
+    // (otherwise it goes to /dev/null).
+    void KeepOutput() { keepOutput = true; }
 
     // Collects standard error until it contains `text`; false on timeout or
     // when the child ended first.
@@ -31,6 +34,7 @@ private:
 
     int pid = -1;
     int errFd = -1;
+    bool keepOutput = false;
     std::string errors;
 };
 

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include <dlfcn.h>
-#include <sys/stat.h>
 
 namespace sim {
 namespace {
@@ -45,13 +44,11 @@ void Apply(SimSettings& s, const std::string& key, const std::string& value, std
     }
 }
 
-} // namespace
-
-SimSettings ParseSettings(const std::string& configText, std::string& problems)
+void ApplyConfigText(const std::string& configText, const std::string& origin, SimSettings& s, std::string& problems)
 {
-    SimSettings s;
     std::istringstream in(configText);
     std::string line;
+    std::string lineProblems;
     while (std::getline(in, line)) {
         const auto hash = line.find('#');
         if (hash != std::string::npos) line.erase(hash);
@@ -59,25 +56,39 @@ SimSettings ParseSettings(const std::string& configText, std::string& problems)
         if (line.empty()) continue;
         const auto eq = line.find('=');
         if (eq == std::string::npos) {
-            problems += "no '=' in '" + line + "'; ";
+            lineProblems += "no '=' in '" + line + "'; ";
             continue;
         }
-        Apply(s, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), problems);
+        Apply(s, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), lineProblems);
     }
+    // With two files, which one is wrong matters.
+    if (!lineProblems.empty()) problems += origin + ": " + lineProblems;
+}
+
+void ApplyEnvironment(SimSettings& s, std::string& problems)
+{
     static constexpr const char* kEnv[3][2] = {
         {"KS_SIM_SCENARIO", "scenario"}, {"KS_SIM_SEED", "seed"}, {"KS_SIM_RATE", "rate"}};
     for (const auto& e : kEnv) {
         if (const char* v = std::getenv(e[0]); v && *v) Apply(s, e[1], Trim(v), problems);
     }
-    return s;
 }
 
-SimSettings LoadSettings(const std::string& directory, std::string& problems)
+} // namespace
+
+SimSettings LoadSettings(const std::vector<std::string>& directories, std::string& problems)
 {
-    std::ifstream in(directory + "/" + kConfigFileName);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    return ParseSettings(text.str(), problems);
+    SimSettings s;
+    for (const std::string& dir : directories) {
+        const std::string path = ControlFile(dir, kConfigFileName);
+        std::ifstream in(path);
+        if (!in) continue;
+        std::ostringstream text;
+        text << in.rdbuf();
+        ApplyConfigText(text.str(), path, s, problems);
+    }
+    ApplyEnvironment(s, problems);
+    return s;
 }
 
 std::string LibraryDirectory()
@@ -88,12 +99,6 @@ std::string LibraryDirectory()
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-bool IsUnplugged(const std::string& directory)
-{
-    struct stat st{};
-    return ::stat((directory + "/" + kUnpluggedFileName).c_str(), &st) == 0;
 }
 
 } // namespace sim

@@ -4,6 +4,8 @@
 // them into a pipe whose read end the program polls.
 #include "ProbeTransport.h"
 #include "SimConfig.h"
+#include "SimControlFiles.h"
+#include "UserConfigDirectory.h"
 #include "SimWake.h"
 
 #include <algorithm>
@@ -50,9 +52,13 @@ public:
     {
         if (vendor != KS_PROBE_VENDOR || product != KS_PROBE_PRODUCT) return -1;
         std::lock_guard<std::mutex> lock(mutex);
-        if (directory.empty()) directory = sim::LibraryDirectory();
-        if (sim::IsUnplugged(directory)) return -1;
+        if (libraryDirectory.empty()) libraryDirectory = sim::LibraryDirectory();
+        // The per-user folder is looked up here, on the caller's thread: the
+        // worker must not read the environment.
+        std::vector<std::string> dirs = sim::ControlDirectories(libraryDirectory, sim::UserConfigDirectory());
+        if (!sim::MarkersIn(dirs).empty()) return -1;
         if (handle != 0) return -1; // one program at a time
+        controlDirectories = std::move(dirs);
         handle = nextHandle++;
         if (nextHandle > 0x7FFF0000) nextHandle = kFirstHandle;
         alive = true;
@@ -110,7 +116,7 @@ public:
         case KS_PROBE_REQUEST_START: {
             if (streaming) return 1;
             std::string problems;
-            const sim::SimSettings s = sim::LoadSettings(directory, problems);
+            const sim::SimSettings s = sim::LoadSettings(controlDirectories, problems);
             if (!problems.empty()) std::fprintf(stderr, "simulated probe: %s\n", problems.c_str());
             generator = std::make_unique<sim::Generator>(s.scenario, s.seed, s.rate, format);
             started = Clock::now();
@@ -218,9 +224,9 @@ private:
         while (!quit) {
             Clock::time_point now = Clock::now();
             if (now >= nextPlugCheck) {
-                const std::string dir = directory;
+                const std::vector<std::string> dirs = controlDirectories;
                 lock.unlock();
-                const bool pulled = sim::IsUnplugged(dir);
+                const bool pulled = !sim::MarkersIn(dirs).empty();
                 lock.lock();
                 now = Clock::now();
                 nextPlugCheck = now + kPlugCheckPeriod;
@@ -236,7 +242,8 @@ private:
 
     std::mutex mutex;
     sim::Wake wake;
-    std::string directory;
+    std::string libraryDirectory;
+    std::vector<std::string> controlDirectories; // set at each open
     int handle = 0;
     int nextHandle = kFirstHandle;
     bool alive = false;

@@ -1,5 +1,7 @@
 #include "TapConfig.h"
 
+#include "UserConfigDirectory.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -56,13 +58,6 @@ void ReadFile(const std::string& path, TapConfig& c, std::string& problems, bool
     ParseConfigText(text.str(), path, c, problems, fatal);
 }
 
-std::string UserConfigDirectory()
-{
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') return std::string(xdg) + "/Kestrane";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.config/Kestrane";
-    return {};
-}
-
 } // namespace
 
 void ParseConfigText(const std::string& text, const std::string& origin, TapConfig& c, std::string& problems,
@@ -88,7 +83,7 @@ TapConfig LoadConfig(const std::string& libraryDirectory, std::string& problems,
 {
     TapConfig c;
     ReadFile(libraryDirectory + "/" + kConfigFileName, c, problems, fatal);
-    const std::string user = UserConfigDirectory();
+    const std::string user = sim::UserConfigDirectory();
     if (!user.empty() && user != libraryDirectory) ReadFile(user + "/" + kConfigFileName, c, problems, fatal);
     for (const char* key : {"KS_TAP_TXD", "KS_TAP_RXD", "KS_TAP_LINES", "KS_TAP_HOLD_MS"}) {
         if (const char* v = std::getenv(key); v && *v) Apply(c, key, Trim(v), "environment", problems, fatal);
