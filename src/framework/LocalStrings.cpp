@@ -106,6 +106,7 @@ constexpr OwnEntry kOwnStrings[] = {
     {341, "Not even one line fits on a page of this size, so nothing was printed.\nChoose a larger paper size or smaller margins."},
     {342, "Printing failed: %s could not be written."},
     {343, "There is no printer to print to.\nChoose File, Print... and \"Print to File (PDF)\" to make a PDF file."},
+    {344, "The manual could not be shown: no web browser took it.\nIt is the file %s; open it in a browser of your choice."},
     {57616, "Open this document"},
     {57664, "Display program information, version number and copyright\nAbout"},
     {57665, "Quit the application; prompts to save documents\nExit"},

@@ -20,7 +20,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -373,7 +372,30 @@ void CMainFrame::StartTextConverter()
 void CMainFrame::HelpTopics()
 {
     const QString manual = QString::fromStdString(ks::ProgramDirectory()) + QStringLiteral("help/top.htm");
-    if (QFileInfo::exists(manual)) QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+    const auto cannotShow = [manual] {
+        ks::Messages().Show(LoadLocalString(344).replace(QStringLiteral("%s"), manual), ks::MessageButtons::Ok);
+    };
+    if (!QFileInfo::exists(manual)) {
+        cannotShow();
+        return;
+    }
+    // The opener is watched rather than started detached: on a machine
+    // without a browser it fails after a moment, and F1 would otherwise do
+    // nothing at all. Its output goes nowhere, so a browser it leaves running
+    // never writes into a closed pipe of ours.
+    auto* opener = new QProcess(this);
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    connect(opener, &QProcess::errorOccurred, this, [opener, cannotShow](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart) return;
+        cannotShow();
+        opener->deleteLater();
+    });
+    connect(opener, &QProcess::finished, this, [opener, cannotShow](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0) cannotShow();
+        opener->deleteLater();
+    });
+    opener->start(pageOpener, {QUrl::fromLocalFile(manual).toString()});
 }
 
 void CMainFrame::OnDocumentActivated()

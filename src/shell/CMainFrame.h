@@ -50,6 +50,9 @@ public:
     // Starts a program without waiting for it; false when it could not be
     // started. Replaced in tests.
     std::function<bool(const QString& program)> startProcess;
+    // The desktop's opener of web pages, given the manual's address; its
+    // exit status says whether a browser took it. Replaced in tests.
+    QString pageOpener = QStringLiteral("xdg-open");
 
     // A document was made or opened into the frame (and at start-up): the
     // link is opened unless it is connected. A focus change never opens it,

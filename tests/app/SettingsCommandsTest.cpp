@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 
@@ -167,4 +168,43 @@ TEST_F(SettingsCommands, TextFileConvertStartsTheConverterOrSaysWhyNot)
     EXPECT_FALSE(Frame()->RunCommand(ID_TEXT_CONVERT)) << "not while a capture runs";
     EXPECT_EQ(started.size(), 2);
     ASSERT_TRUE(Frame()->RunCommand(ID_ANALYZER_STOP));
+}
+
+TEST_F(SettingsCommands, HelpHandsTheManualToTheBrowserOrSaysWhereItIs)
+{
+    StartApp();
+    TempDir dir;
+    const std::string asked = dir.Path("asked");
+    const auto opener = [&](int status) {
+        const std::string script = dir.Path("opener-" + std::to_string(status));
+        WriteFileText(script, "#!/bin/sh\nprintf '%s' \"$1\" > '" + asked + "'\nexit " + std::to_string(status) + "\n");
+        QFile::setPermissions(QString::fromStdString(script), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return QString::fromStdString(script);
+    };
+    const auto pumpUntilAsked = [&] {
+        for (int i = 0; i < 250 && !QFile::exists(QString::fromStdString(asked)); ++i) Pump(20);
+        Pump(200); // the opener's end reaches the frame
+    };
+
+    // A browser took it: the manual's address, and not a word.
+    Frame()->pageOpener = opener(0);
+    EXPECT_TRUE(Frame()->RunCommand(ID_HELP_FINDER));
+    pumpUntilAsked();
+    EXPECT_TRUE(QString::fromStdString(ReadFileText(asked)).endsWith(QStringLiteral("/help/top.htm")));
+    EXPECT_TRUE(messages.Shown().empty());
+
+    // No browser (the desktop's opener ends with "no method available"):
+    // F1 must not just do nothing.
+    QFile::remove(QString::fromStdString(asked));
+    Frame()->pageOpener = opener(3);
+    EXPECT_TRUE(Frame()->RunCommand(ID_HELP_FINDER));
+    pumpUntilAsked();
+    ASSERT_EQ(messages.Shown().size(), 1u);
+    EXPECT_TRUE(messages.Shown()[0].contains(QStringLiteral("/help/top.htm"))) << messages.Shown()[0].toStdString();
+
+    // No opener at all.
+    Frame()->pageOpener = QString::fromStdString(dir.Path("no-such-opener"));
+    EXPECT_TRUE(Frame()->RunCommand(ID_HELP_FINDER));
+    for (int i = 0; i < 100 && messages.Shown().size() < 2; ++i) Pump(20);
+    EXPECT_EQ(messages.Shown().size(), 2u);
 }
