@@ -1,6 +1,7 @@
 #include "CaptureSession.h"
 
 #include "ProbeSetup.h"
+#include "SessionWaits.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,17 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
-
-namespace {
-
-int64_t MonotonicNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-uint32_t Now32() { return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu); }
-
-} // namespace
 
 CaptureSession::CaptureSession(const CaptureOptions& o) : options(o)
 {
@@ -37,10 +27,10 @@ void CaptureSession::OnData(const uint8_t* data, uint32_t count, void* user)
 {
     auto* self = static_cast<CaptureSession*>(user);
     if (count == 0) {
-        ++self->emptyCalls;
+        self->activity.Empty();
         return;
     }
-    self->lastDataNs = MonotonicNs();
+    self->activity.Data();
     if (count < 2) return; // carries no record; nothing is trimmed here
     CStoreGuard guard(self->storeLock);
     self->lines.AddLiveBlock(data, count, Now32(), self->mode);
@@ -81,10 +71,10 @@ int CaptureSession::Run(const sigset_t& stopSignals)
     if (options.seconds > 0) std::fprintf(stderr, "Capturing for %d s to %s\n", options.seconds, options.output.c_str());
     else std::fprintf(stderr, "Capturing to %s; Ctrl+C stops\n", options.output.c_str());
 
-    WaitForEnd(stopSignals);
+    WaitForStop(stopSignals, options.seconds, [this] { return lost.load(); });
     if (!lost) {
         link.RequestStop();
-        WaitUntilQuiet();
+        activity.WaitUntilQuiet(lost);
     }
     // Close ends both threads; the dispatch thread hands over every block the
     // reader had queued before it returns.
@@ -103,38 +93,6 @@ int CaptureSession::Run(const sigset_t& stopSignals)
         return kProbeLost;
     }
     return kSaved;
-}
-
-void CaptureSession::WaitForEnd(const sigset_t& stopSignals)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const auto end = start + std::chrono::seconds(options.seconds);
-    for (;;) {
-        if (lost) return;
-        if (options.seconds > 0 && std::chrono::steady_clock::now() >= end) return;
-        const timespec tick{0, 50 * 1000 * 1000};
-        const int sig = ::sigtimedwait(&stopSignals, nullptr, &tick);
-        if (sig > 0) {
-            std::fprintf(stderr, "Stopping (%s)\n", strsignal(sig));
-            return;
-        }
-    }
-}
-
-void CaptureSession::WaitUntilQuiet()
-{
-    // What the probe saw before the stop is on its way through the pipe: wait
-    // until the link has gone quiet (two idle passes and 50 ms without data),
-    // at most two seconds.
-    const int64_t stopped = MonotonicNs();
-    const uint64_t emptiesAtStop = emptyCalls;
-    const int64_t limit = stopped + 2'000'000'000;
-    for (;;) {
-        const int64_t now = MonotonicNs();
-        if (now >= limit || lost) return;
-        if (emptyCalls >= emptiesAtStop + 2 && now - lastDataNs >= 50'000'000 && now - stopped >= 50'000'000) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 bool CaptureSession::Save()

@@ -3,6 +3,7 @@
 // a line store with the chosen display options, and writes the capture file
 // when time is up, a stop signal comes or the probe is lost.
 #include "CaptureOptions.h"
+#include "SessionWaits.h"
 #include "CDisplayMode.h"
 #include "CLines.h"
 #include "CUSBCom.h"
@@ -32,8 +33,6 @@ public:
 private:
     static void OnData(const uint8_t* data, uint32_t count, void* user);
     static void OnLost(const uint8_t* data, uint32_t count, void* user);
-    void WaitForEnd(const sigset_t& stopSignals);
-    void WaitUntilQuiet();
     bool Save();
 
     CaptureOptions options;
@@ -41,7 +40,6 @@ private:
     CLines lines;
     CStoreLock storeLock;
     std::atomic<bool> lost{false};
-    std::atomic<int64_t> lastDataNs{0};
-    std::atomic<uint64_t> emptyCalls{0};
+    LinkActivity activity;
     CUSBCom link; // last: its threads are ended before the store goes
 };

@@ -1,6 +1,7 @@
 #include "SeriesSession.h"
 
 #include "ProbeSetup.h"
+#include "SessionWaits.h"
 #include "SeriesNames.h"
 
 #include <cerrno>
@@ -11,13 +12,6 @@
 #include <thread>
 
 namespace {
-
-int64_t MonotonicNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-uint32_t Now32() { return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu); }
 
 const char* EndText(SeriesEnd why)
 {
@@ -47,10 +41,10 @@ void SeriesSession::OnData(const uint8_t* data, uint32_t count, void* user)
 {
     auto* self = static_cast<SeriesSession*>(user);
     if (count == 0) {
-        ++self->emptyCalls;
+        self->activity.Empty();
         return;
     }
-    self->lastDataNs = MonotonicNs();
+    self->activity.Data();
     self->writer.AddBlock(data, count, Now32());
 }
 
@@ -93,10 +87,10 @@ int SeriesSession::Run(const sigset_t& stopSignals)
     if (options.seconds > 0) std::fprintf(stderr, "Capturing for %d s into the series %s\n", options.seconds, first.c_str());
     else std::fprintf(stderr, "Capturing into the series %s; Ctrl+C stops\n", first.c_str());
 
-    WaitForEnd(stopSignals);
+    WaitForStop(stopSignals, options.seconds, [this] { return lost || ended != 0; });
     if (!lost) {
         link.RequestStop();
-        WaitUntilQuiet();
+        activity.WaitUntilQuiet(lost);
     }
     // Close ends both threads; the dispatch thread hands over every block the
     // reader had queued before it returns. Then the stop mark and the flush.
@@ -125,36 +119,6 @@ int SeriesSession::Run(const sigset_t& stopSignals)
         return kProbeLost;
     }
     return kSaved;
-}
-
-void SeriesSession::WaitForEnd(const sigset_t& stopSignals)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
-    for (;;) {
-        if (lost || ended != 0) return;
-        if (options.seconds > 0 && std::chrono::steady_clock::now() >= end) return;
-        const timespec tick{0, 50 * 1000 * 1000};
-        const int sig = ::sigtimedwait(&stopSignals, nullptr, &tick);
-        if (sig > 0) {
-            std::fprintf(stderr, "Stopping (%s)\n", strsignal(sig));
-            return;
-        }
-    }
-}
-
-void SeriesSession::WaitUntilQuiet()
-{
-    // As for a single file: what the probe saw before the stop is still on
-    // its way; wait until the link is quiet, at most two seconds.
-    const int64_t stopped = MonotonicNs();
-    const uint64_t emptiesAtStop = emptyCalls;
-    const int64_t limit = stopped + 2'000'000'000;
-    for (;;) {
-        const int64_t now = MonotonicNs();
-        if (now >= limit || lost) return;
-        if (emptyCalls >= emptiesAtStop + 2 && now - lastDataNs >= 50'000'000 && now - stopped >= 50'000'000) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 void SeriesSession::Summary() const

@@ -5,6 +5,7 @@
 // disk, a failed write or a lost probe; then the probe is stopped, what it
 // still sends is taken, and the last file is closed.
 #include "CaptureOptions.h"
+#include "SessionWaits.h"
 #include "CDisplayMode.h"
 #include "CSeriesWriter.h"
 #include "CUSBCom.h"
@@ -33,8 +34,6 @@ public:
 private:
     static void OnData(const uint8_t* data, uint32_t count, void* user);
     static void OnLost(const uint8_t* data, uint32_t count, void* user);
-    void WaitForEnd(const sigset_t& stopSignals);
-    void WaitUntilQuiet();
     void Summary() const;
 
     CaptureOptions options;
@@ -42,8 +41,7 @@ private:
     std::atomic<bool> lost{false};
     std::atomic<int> ended{0};     // a SeriesEnd the writer reported
     std::atomic<int> endError{0};
-    std::atomic<int64_t> lastDataNs{0};
-    std::atomic<uint64_t> emptyCalls{0};
+    LinkActivity activity;
     CSeriesWriter writer;
     CUSBCom link; // last: its threads end before the writer goes
 };
