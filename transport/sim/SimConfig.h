@@ -25,7 +25,4 @@ struct SimSettings {
 // one), in order, and then the environment.
 SimSettings LoadSettings(const std::vector<std::string>& directories, std::string& problems);
 
-// The directory holding this library, with no trailing separator.
-std::string LibraryDirectory();
-
 } // namespace sim

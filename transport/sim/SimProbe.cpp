@@ -2,6 +2,8 @@
 // the real probe on a busy serial line. A worker thread per open device turns
 // the chosen scenario into records at the pace the set line allows and writes
 // them into a pipe whose read end the program polls.
+#include "LibraryDirectory.h"
+#include "PipeOutput.h"
 #include "ProbeTransport.h"
 #include "SimConfig.h"
 #include "SimControlFiles.h"
@@ -34,7 +36,6 @@ constexpr auto kWritePeriod = std::chrono::milliseconds(4);
 constexpr auto kPlugCheckPeriod = std::chrono::milliseconds(50);
 // Writes of at most PIPE_BUF bytes are atomic, so the reader never sees half
 // a record as long as every write is even.
-constexpr std::size_t kChunk = 4096;
 // What the probe holds while the program does not read; beyond it records
 // are lost, as in a real probe's full FIFO.
 constexpr std::size_t kHoldLimit = 8u << 20;
@@ -179,26 +180,7 @@ private:
         if (!generator->Until(static_cast<uint64_t>(elapsed), out, room)) ++overflows;
     }
 
-    void Flush()
-    {
-        while (writeFd >= 0 && outPos < out.size()) {
-            const std::size_t n = std::min(kChunk, out.size() - outPos);
-            const ssize_t w = ::write(writeFd, out.data() + outPos, n);
-            if (w < 0) {
-                if (errno == EINTR) continue;
-                if (errno == EPIPE) outPos = out.size(); // nobody reads any more
-                break;
-            }
-            outPos += static_cast<std::size_t>(w);
-        }
-        if (outPos == out.size()) {
-            out.clear();
-            outPos = 0;
-        } else if (outPos > (1u << 20)) {
-            out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outPos));
-            outPos = 0;
-        }
-    }
+    void Flush() { sim::FlushToPipe(writeFd, out, outPos); }
 
     void Unplug()
     {

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <dlfcn.h>
 
 namespace tap {
 namespace {
@@ -89,16 +88,6 @@ TapConfig LoadConfig(const std::string& libraryDirectory, std::string& problems,
         if (const char* v = std::getenv(key); v && *v) Apply(c, key, Trim(v), "environment", problems, fatal);
     }
     return c;
-}
-
-std::string LibraryDirectory()
-{
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 || !info.dli_fname) return ".";
-    const std::string path = info.dli_fname;
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 } // namespace tap

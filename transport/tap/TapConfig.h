@@ -36,7 +36,4 @@ void ParseConfigText(const std::string& text, const std::string& origin, TapConf
 // trailing separator.
 TapConfig LoadConfig(const std::string& libraryDirectory, std::string& problems, bool& fatal);
 
-// The directory holding this library.
-std::string LibraryDirectory();
-
 } // namespace tap

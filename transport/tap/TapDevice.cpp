@@ -1,7 +1,9 @@
 #include "TapDevice.h"
 
+#include "LibraryDirectory.h"
 #include "LineSetup.h"
 #include "ModemIo.h"
+#include "PipeOutput.h"
 #include "ProbeTransport.h"
 #include "TapClock.h"
 
@@ -31,7 +33,6 @@ constexpr int kControlSource = 2;
 constexpr std::size_t kBacklogLimit = 8u << 20;
 // Writes of at most PIPE_BUF bytes are atomic: the reader never sees half a
 // record.
-constexpr std::size_t kChunk = 4096;
 constexpr std::size_t kReadSize = 4096;
 
 void Say(const std::string& text) { std::fprintf(stderr, "serial tap: %s\n", text.c_str()); }
@@ -117,7 +118,7 @@ int TapDevice::Open(int vendor, int product)
 
     std::string problems;
     bool fatal = false;
-    TapConfig next = LoadConfig(LibraryDirectory(), problems, fatal);
+    TapConfig next = LoadConfig(sim::LibraryDirectory(), problems, fatal);
     if (!problems.empty()) Say(problems.substr(0, problems.size() - 2));
     if (fatal) return -1;
     if (next.device[kTxdPort].empty() || next.device[kRxdPort].empty()) {
@@ -518,26 +519,7 @@ void TapDevice::EmitDue(int64_t watermark)
     }
 }
 
-void TapDevice::Flush()
-{
-    while (writeFd >= 0 && outPos < out.size()) {
-        const std::size_t n = std::min(kChunk, out.size() - outPos);
-        const ssize_t w = ::write(writeFd, out.data() + outPos, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EPIPE) outPos = out.size(); // nobody reads any more
-            break;
-        }
-        outPos += static_cast<std::size_t>(w);
-    }
-    if (outPos == out.size()) {
-        out.clear();
-        outPos = 0;
-    } else if (outPos > (1u << 20)) {
-        out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outPos));
-        outPos = 0;
-    }
-}
+void TapDevice::Flush() { sim::FlushToPipe(writeFd, out, outPos); }
 
 void TapDevice::Lost(const std::string& why)
 {

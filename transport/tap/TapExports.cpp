@@ -1,5 +1,6 @@
 // The serial tap: a drop-in transport (libCorvane-tap.so) that makes the
 // probe's record stream from two ordinary serial ports on a tap cable.
+#include "LibraryDirectory.h"
 #include "ProbeTransport.h"
 #include "TapConfig.h"
 #include "TapDevice.h"
@@ -43,7 +44,7 @@ __attribute__((visibility("default"))) int Transport_DeviceNodes(char* buffer, i
 {
     std::string problems;
     bool fatal = false;
-    const tap::TapConfig config = tap::LoadConfig(tap::LibraryDirectory(), problems, fatal);
+    const tap::TapConfig config = tap::LoadConfig(sim::LibraryDirectory(), problems, fatal);
     std::string nodes;
     for (const std::string& device : config.device) {
         if (device.empty()) continue;
