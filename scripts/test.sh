@@ -5,7 +5,7 @@
 #   build    build/: program, tools, tests and benchmarks (warnings are errors)
 #   suite    the whole suite, with a stand-in home that must stay empty
 #   asan     build-asan/: the whole suite under address and undefined sanitizers
-#   tsan     build-tsan/: the device and app suites under the thread sanitizer
+#   tsan     build-tsan/: every suite with threads of its own under the thread sanitizer
 #   release  build-release/: a Release configure and build of what users build
 #   fuzz     build-fuzz/: a short fixed run of every fuzz target (clang)
 # Any sanitizer report fails its step. KS_CI_STEPS="build suite" runs only
@@ -68,11 +68,13 @@ if wants asan; then
 fi
 
 if wants tsan; then
-  step "tsan: build-tsan/, thread sanitizer, device and app suites"
-  # Only the two suites are built as tests (with what they run: the program's
-  # libraries, the tools and the transports).
+  step "tsan: build-tsan/, thread sanitizer, the suites with threads"
+  # The suites whose code runs threads (the link, the series writer, the
+  # settings lock, device notices, the program) and the store and search they
+  # share; the tools' and installation suites run the same code through
+  # processes, and the udev suite runs under umockdev's preload library.
   KS_BUILD_DIR="$root/build-tsan" "$root/scripts/build.sh" -DKS_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKS_BUILD_TESTS=ON -DKS_BUILD_BENCH=OFF "-DKS_TEST_FOLDERS=device;app"
+    -DKS_BUILD_TESTS=ON -DKS_BUILD_BENCH=OFF "-DKS_TEST_FOLDERS=device;app;series;settings;platform;search;capture"
   TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:exitcode=66:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}" \
     run_ctest "$root/build-tsan"
 fi
