@@ -3,6 +3,7 @@
 // refused Start, and the close request when nothing runs. Its work with the
 // document is in SeriesCommandsTest.
 #include "CBufferDlg.h"
+#include "DialogServices.h"
 
 #include "FolderChooser.h"
 #include "LocalStrings.h"
@@ -35,21 +36,6 @@ public:
 
 private:
     ks::FolderChooser* previous = nullptr;
-};
-
-class Recorded : public ks::MessageService {
-public:
-    Recorded() { previous = ks::SetMessageService(this); }
-    ~Recorded() override { ks::SetMessageService(previous); }
-    ks::MessageResult Show(const QString& text, ks::MessageButtons) override
-    {
-        shown.push_back(text);
-        return ks::MessageResult::Ok;
-    }
-    std::vector<QString> shown;
-
-private:
-    ks::MessageService* previous = nullptr;
 };
 
 QString Text(CBufferDlg& dlg, int id) { return static_cast<QLabel*>(dlg.Control(id))->text(); }
@@ -117,7 +103,7 @@ TEST(CBufferDlg, ARefusedStartSaysWhyAndPointsAtTheField)
     values.fileName = QStringLiteral("x");
     values.fileNumberText = QStringLiteral("0");
     CBufferDlg dlg(values);
-    Recorded messages;
+    MessageLog messages;
     bool connected = false;
     int starts = 0;
     dlg.isConnected = [&] { return connected; };
