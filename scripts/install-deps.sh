@@ -2,7 +2,7 @@
 # Installs every Debian package the project needs to build, test and run.
 set -euo pipefail
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libusb-1.0-0-dev libudev-dev
   umockdev libumockdev-dev
