@@ -112,7 +112,7 @@ public:
     }
 
 protected:
-    bool WriteBuffer(CSeriesFile& file, const uint8_t* data, std::size_t size) override
+    bool WriteBuffer(CSeriesFile& file, std::size_t from, const uint8_t* data, std::size_t size) override
     {
         {
             std::unique_lock<std::mutex> lock(m);
@@ -120,7 +120,7 @@ protected:
             cv.notify_all();
             cv.wait_for(lock, std::chrono::seconds(10), [this] { return open; });
         }
-        return CSeriesWriter::WriteBuffer(file, data, size);
+        return CSeriesWriter::WriteBuffer(file, from, data, size);
     }
 
 private:
