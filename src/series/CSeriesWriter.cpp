@@ -370,6 +370,8 @@ bool CSeriesWriter::WriteBuffer(CSeriesFile& target, std::size_t from, const uin
 
 void CSeriesWriter::CountWritten()
 {
+    // Every close is preceded by a count; a closed file has nothing new.
+    if (!file.IsOpen()) return;
     const uint64_t extent = file.Extent();
     if (extent == countedExtent) return;
     {
