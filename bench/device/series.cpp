@@ -25,6 +25,17 @@
 //                      overrun needs a hand-over slower than this
 //   mb_per_s           what reached the disk
 //   rss_start_kb, rss_end_kb
+//
+// BM_WritingCostAtFullRate/0 (one file, as ks-capture --output) and /1 (a
+// series of two-buffer files): a producer thread paced to the full rate
+// (46,080 records a second) in 2048-byte blocks, with everything a
+// recording does to survive a hard stop (the filling buffer written every
+// half second, fdatasync every 4 s and at every change of file). Counters:
+//   writing_cpu_pct    the CPU of the producers (AddBlock) and of the writer
+//                      thread together, in percent of one core (target:
+//                      under 0.5); the pacing and the making of the records
+//                      are left out
+//   records_per_s, mb_written, files
 // Run: build/bin/ks-bench-series [--benchmark_filter=...]. KS_BENCH_SECONDS
 // sets the length of each run (default 30 and 20 s).
 #include "CDisplayMode.h"
@@ -114,10 +125,10 @@ public:
     }
 
 protected:
-    bool WriteBuffer(CSeriesFile& file, const uint8_t* data, std::size_t size) override
+    bool WriteBuffer(CSeriesFile& file, std::size_t from, const uint8_t* data, std::size_t size) override
     {
         const auto t0 = Clock::now();
-        const bool ok = CSeriesWriter::WriteBuffer(file, data, size);
+        const bool ok = CSeriesWriter::WriteBuffer(file, from, data, size);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         std::lock_guard<std::mutex> guard(mutex);
         writes.push_back(ms);
@@ -277,6 +288,66 @@ void BM_SeriesHundredTimes(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SeriesHundredTimes)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void BM_WritingCostAtFullRate(benchmark::State& state)
+{
+    const bool series = state.range(0) != 0;
+    const double seconds = Seconds(20);
+    constexpr double kRecordsPerSecond = 46080.0;
+    constexpr std::size_t kBlock = 2048;
+    for (auto _ : state) {
+        QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/bench-series-XXXXXX"));
+        CSeriesWriter writer;
+        SeriesConfig config = Config(dir.filePath(QStringLiteral("cost")).toStdString(), false, false);
+        if (!series) {
+            config.singleFile = dir.filePath(QStringLiteral("cost.ksf")).toStdString();
+            config.buffersPerFile = 1 << 30;
+            config.maxFileNumber = 1;
+        }
+        SeriesLimits limits;
+        limits.diskFreeThreshold = 0;
+        int error = 0;
+        if (!writer.Start(config, limits, error)) {
+            state.SkipWithError("the recording could not be started");
+            return;
+        }
+        std::vector<uint8_t> block(kBlock);
+        uint64_t k = 0, records = 0;
+        double addBlockCpu = 0;
+        const double process0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        const double thread0 = ThreadCpuSeconds();
+        const auto t0 = Clock::now();
+        while (true) {
+            const double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
+            if (elapsed >= seconds || !writer.IsRecording()) break;
+            const double due = static_cast<double>(records) / kRecordsPerSecond;
+            if (due > elapsed) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(due - elapsed));
+                continue;
+            }
+            for (std::size_t i = 0; i < kBlock; i += 2, ++k) {
+                block[i] = static_cast<uint8_t>(0x20 | ((k >> 8) & 0x1F));
+                block[i + 1] = static_cast<uint8_t>(k & 0xFF);
+            }
+            const double a0 = ThreadCpuSeconds();
+            writer.AddBlock(block.data(), block.size(), static_cast<uint32_t>(std::time(nullptr)));
+            addBlockCpu += ThreadCpuSeconds() - a0;
+            records += kBlock / 2;
+        }
+        const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+        // Everything the process spent, less what the producer thread spent
+        // on anything but AddBlock.
+        const double producerOther = (ThreadCpuSeconds() - thread0) - addBlockCpu;
+        const double writing = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - process0 - producerOther;
+        writer.Stop(error);
+        const CSeriesWriter::Stats stats = writer.GetStats();
+        state.counters["writing_cpu_pct"] = 100.0 * writing / wall;
+        state.counters["records_per_s"] = static_cast<double>(records) / wall;
+        state.counters["mb_written"] = static_cast<double>(stats.recordBytes) / 1e6;
+        state.counters["files"] = stats.filesCreated;
+    }
+}
+BENCHMARK(BM_WritingCostAtFullRate)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
 

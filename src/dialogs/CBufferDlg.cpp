@@ -227,10 +227,15 @@ bool CBufferDlg::UpdateSpace()
     if (loading) return false;
     TakeValues();
     const CBufferSetup::Space s = values.UpdateSpace();
+    ShowSpace(s);
+    return s.enough;
+}
+
+void CBufferDlg::ShowSpace(const CBufferSetup::Space& s)
+{
     static_cast<QLabel*>(controls.at(207))->setText(s.freeText);
     static_cast<QLabel*>(controls.at(209))->setText(s.requiredText);
     static_cast<QLabel*>(controls.at(211))->setText(s.remainedText);
-    return s.enough;
 }
 
 void CBufferDlg::SetRunningControls(bool on)
@@ -253,6 +258,8 @@ void CBufferDlg::OnStart()
 {
     TakeValues();
     const CBufferSetup::Check check = values.CheckStart(isConnected && isConnected());
+    // The texts show the figures Start decided on, before any answer.
+    if (check.space) ShowSpace(*check.space);
     if (!check.ok) {
         if (check.messageId != 0) ShowMessage(check.messageId);
         else ks::Messages().Show(check.text, ks::MessageButtons::Ok);
@@ -336,6 +343,14 @@ void CBufferDlg::ShowReadingIndicator()
     if (!running) return;
     controls.at(195)->show();
     readingShown = true;
+}
+
+void CBufferDlg::OnSeriesStopping()
+{
+    if (!running) return;
+    controls.at(195)->hide();
+    readingShown = false;
+    controls.at(190)->setEnabled(false);
 }
 
 void CBufferDlg::reject()

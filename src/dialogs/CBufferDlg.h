@@ -42,6 +42,9 @@ public:
     void OnClose();
     // The first data of the series arrived.
     void ShowReadingIndicator();
+    // The series takes no more records (an overrun) and ends by itself once
+    // its buffers are written: the indicator goes and Stop is disabled.
+    void OnSeriesStopping();
 
     bool IsRunning() const { return running; }
     bool ReadingShown() const { return readingShown; }
@@ -60,6 +63,7 @@ private:
     void TakeValues();
     void LoadControls();
     bool UpdateSpace();
+    void ShowSpace(const CBufferSetup::Space& space);
     void SetRunningControls(bool running);
     void OnClockTick();
     void ShowMessage(int id);

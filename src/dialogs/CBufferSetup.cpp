@@ -111,9 +111,17 @@ CBufferSetup::Check CBufferSetup::CheckStart(bool connected) const
     if (!S_ISDIR(st.st_mode)) return {false, 308, {}, kReferenceButton};
     const int files = MaxFileNumber();
     if (files < 1 || files > kMaxFileNumber) return {false, 323, {}, kFileNumberEdit};
-    if (!UpdateSpace().enough) return {false, 302, {}, 0};
-    if (fileName.isEmpty()) return {false, 309, {}, kFileNameEdit};
-    return {};
+    Check result;
+    result.space = UpdateSpace();
+    if (!result.space->enough) {
+        result.ok = false;
+        result.messageId = 302;
+    } else if (fileName.isEmpty()) {
+        result.ok = false;
+        result.messageId = 309;
+        result.focusId = kFileNameEdit;
+    }
+    return result;
 }
 
 void CBufferSetup::AppendSeparator()

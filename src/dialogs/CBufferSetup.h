@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CBufferSetup {
@@ -65,6 +66,8 @@ public:
         int messageId = 0; // the message to show, or 0 with `text`
         QString text;
         int focusId = 0;   // the control to put the focus on, or 0
+        // The space the check measured, when it got that far.
+        std::optional<Space> space;
     };
     // What Start checks before anything is created, in its order: the probe,
     // the disk, the directory, the file number, the space and the name.

@@ -1,5 +1,8 @@
 #include "CAnalyzerDoc.h"
 
+#include "CRecoveryFile.h"
+#include "DebugLog.h"
+
 #include "DeviceNoticeHub.h"
 #include "MessageService.h"
 #include "CommandIds.h"
@@ -109,6 +112,9 @@ CAnalyzerDoc::CAnalyzerDoc(std::string path)
     OnCommand(ID_BUFFER_SETUP, [this] { series->OnBufferSetup(); });
     OnCommand(ID_LONGSAVE_START, [this] { series->OnLongSaveStart(); });
     OnCommand(ID_LONGSAVE_STOP, [this] { series->OnLongSaveStop(); });
+    recovery = std::make_unique<CRecoveryFile>();
+    recoveryTimer = new QTimer(this);
+    connect(recoveryTimer, &QTimer::timeout, this, [this] { UpdateRecovery(); });
 }
 
 CAnalyzerDoc::~CAnalyzerDoc()
@@ -119,6 +125,8 @@ CAnalyzerDoc::~CAnalyzerDoc()
         link.reset();
     }
     connected = false;
+    // A normal end: whatever was not saved, the user decided so.
+    recovery->Remove();
     if (!settingsPath.empty()) displayMode.SaveSettings(settingsPath);
     // commSetting writes itself back when destroyed.
 }
@@ -152,6 +160,7 @@ void CAnalyzerDoc::OnAnalyzerStart()
         view->Invalidate();
     }
     PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
+    recoveryTimer->start(CRecoveryFile::kUpdateIntervalMs);
     if (view) {
         if (displayMode.NoDisplay) view->SetTimer(IAnalyzerDisplay::TIMER_BLINK, 800);
         else view->SetTimer(IAnalyzerDisplay::TIMER_IDLE, 1024);
@@ -172,6 +181,8 @@ void CAnalyzerDoc::OnAnalyzerStop()
         burstActive = false;
         if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
+    recoveryTimer->stop();
+    UpdateRecovery();
     PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
     PostMessage(ViewWindow(), WM_VSCROLL_BOTTOM);
     SendCounters();
@@ -521,6 +532,7 @@ void CAnalyzerDoc::OnNewDocument()
         lineStore.SetModified(false);
     }
     modified = false;
+    recovery->Remove();
     WaitCursor wait;
     longSaveActive = false;
     stampAccumulator = 0;
@@ -566,6 +578,8 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
         modified = false;
     }
     if (ok) {
+        // The capture that was here is replaced (after the save prompt).
+        recovery->Remove();
         SetTitleFromPath(path);
         PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_LOG_REPLACED);
         PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
@@ -692,6 +706,22 @@ void CAnalyzerDoc::DiscardChanges()
         lineStore.SetModified(false);
     }
     modified = false;
+    recovery->Remove();
+}
+
+void CAnalyzerDoc::UpdateRecovery()
+{
+    std::string header;
+    ByteBuffer body;
+    {
+        // A copy under the lock; the file is written after it is released.
+        CStoreGuard guard(StoreLock());
+        if (!lineStore.IsModified()) return;
+        displayMode.BuildHeader(header);
+        lineStore.EncodeStoredStream(body);
+    }
+    if (!recovery->Write(header, body))
+        ks::OutputDebugString(QStringLiteral("The recovery file of the capture could not be written"));
 }
 
 bool CAnalyzerDoc::OpenAsUntitled(const std::string& path)

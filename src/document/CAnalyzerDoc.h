@@ -28,7 +28,9 @@
 #include <mutex>
 #include <string>
 
+class CRecoveryFile;
 class CSeriesControl;
+class QTimer;
 class QDialog;
 class QWidget;
 
@@ -98,8 +100,13 @@ public:
     // The end of a session that cannot ask (a termination signal): the
     // capture is written to `path` without a word, whatever its state.
     bool WriteCaptureQuietly(const std::string& path);
-    // The changes were dealt with elsewhere: closing does not ask about them.
+    // The changes were dealt with elsewhere: closing does not ask about them
+    // (and no recovery file is kept for them).
     void DiscardChanges();
+    // The recovery file of the unsaved capture (see CRecoveryFile): brought
+    // up to date every few seconds while a capture runs and at its stop.
+    const CRecoveryFile& Recovery() const { return *recovery; }
+    void UpdateRecovery();
     // Opens `path` as an untitled capture with unsaved changes (a recovered
     // capture is saved under a name of the user's choosing).
     bool OpenAsUntitled(const std::string& path);
@@ -224,4 +231,6 @@ private:
     bool burstDrawDeferred = false;
     bool linesDroppedTold = false;
     std::unique_ptr<CSeriesControl> series;
+    std::unique_ptr<CRecoveryFile> recovery;
+    QTimer* recoveryTimer = nullptr; // a child of the document
 };

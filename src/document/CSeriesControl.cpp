@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+#include <cerrno>
+
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -84,6 +86,7 @@ bool CSeriesControl::OnLongSaveStart()
 
     const unsigned number = ++seriesNumber;
     writer.onFirstData = [this, number] { PostMessage(this, WM_SERIES_FIRST_DATA, number); };
+    writer.onOverrun = [this, number] { PostMessage(this, WM_SERIES_OVERRUN, number); };
     writer.onEnd = [this, number](SeriesEnd why, int error) {
         PostMessage(this, WM_SERIES_END, number, static_cast<intptr_t>(why) | (static_cast<intptr_t>(error) << 8));
     };
@@ -91,6 +94,7 @@ bool CSeriesControl::OnLongSaveStart()
     // written costs nothing, and the dialog stays ready for another.
     int error = 0;
     if (!writer.Start(config, limits, error)) {
+        // A series that could not start ends no dialog run: only the box.
         Show(LoadLocalString(325));
         return false;
     }
@@ -109,9 +113,16 @@ void CSeriesControl::OnLongSaveStop()
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     doc.running = false;
     // The stop mark, a hand-over write still running, the filling buffer,
-    // the file closed: in this order.
+    // the file closed: in this order. A failure among them is reported as
+    // the end of the series (OnSeriesEnd), like any other. A writer still
+    // busy after the wait goes on by itself: the series counts as stopped
+    // and the link returns to monitoring, and its end is reported when it
+    // comes.
     int error = 0;
-    if (!writer.Stop(error)) Show(LoadLocalString(325));
+    if (!writer.Stop(error) && error == ETIMEDOUT) {
+        doc.PostPane(332);
+        Show(LoadLocalString(332));
+    }
     doc.OpenLink(&CAnalyzerDoc::MonitorDataCallback);
     if (doc.view) doc.view->Invalidate();
 }
@@ -143,11 +154,15 @@ bool CSeriesControl::event(QEvent* e)
 {
     ReceivePostedMessages();
     const int type = static_cast<int>(e->type());
-    if (type != WM_SERIES_FIRST_DATA && type != WM_SERIES_END) return QObject::event(e);
+    if (type != WM_SERIES_FIRST_DATA && type != WM_SERIES_END && type != WM_SERIES_OVERRUN) return QObject::event(e);
     auto* msg = static_cast<CWindowMessage*>(e);
     if (msg->wParam != seriesNumber) return true; // an earlier series
     if (type == WM_SERIES_FIRST_DATA) {
         if (dialog) dialog->ShowReadingIndicator();
+    } else if (type == WM_SERIES_OVERRUN) {
+        // Nothing more is taken: the dialog must not look as if it records,
+        // and a Stop now could only hide the overrun behind a normal stop.
+        if (dialog) dialog->OnSeriesStopping();
     } else {
         OnSeriesEnd(static_cast<SeriesEnd>(msg->lParam & 0xFF), static_cast<int>(msg->lParam >> 8));
     }
@@ -167,7 +182,9 @@ void CSeriesControl::CloseDialog()
 
 void CSeriesControl::OnSeriesEnd(SeriesEnd why, int error)
 {
-    if (!writer.IsActive()) return; // already stopped
+    // Every end is reported, also one that reaches us after the series was
+    // stopped (an error of the last writes behind a Stop): the stop is then
+    // not asked for again, but the user still learns what went wrong.
     switch (why) {
     case SeriesEnd::Full:
         StopSeries();

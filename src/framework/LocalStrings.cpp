@@ -91,6 +91,7 @@ constexpr OwnEntry kOwnStrings[] = {
     {325, "Write file failed!"},
     {330, "The display keeps the last 2048 lines; older lines are no longer held. Settings > Buffer... records everything to disk."},
     {331, "The disk did not keep up with the probe: the series stopped. Everything received before that is in its files."},
+    {332, "The disk is slow: the last file of the series is still being written. You will be told if that fails."},
     {400, "Kestrane was ended while a capture was not saved, and kept it.\nOpen the recovered capture now?\n\n"
           "Yes opens it, No discards it, Cancel keeps it for the next start."},
     {57600, "Create a new document\nNew"},

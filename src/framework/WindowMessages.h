@@ -27,6 +27,7 @@ enum WindowMessage : int {
     WM_VSCROLL_BOTTOM = 1303,    // scroll the view to the bottom (the stop step)
     WM_SERIES_FIRST_DATA = 1304, // wParam = series number: its first records arrived
     WM_SERIES_END = 1305,        // wParam = series number, lParam = reason | (errno << 8)
+    WM_SERIES_OVERRUN = 1306,    // wParam = series number: it takes no more records and ends once written
     // Device arrival and removal, posted by the platform layer as a
     // CDeviceChangeEvent (wParam = event code, lParam = the notice's header).
     WM_DEVICECHANGE = ks::kDeviceChangeMessage,

@@ -52,6 +52,7 @@ int64_t CSeriesWriter::Now() { return static_cast<int64_t>(std::time(nullptr)); 
 
 std::string CSeriesWriter::CurrentName() const
 {
+    if (!config.singleFile.empty()) return config.singleFile;
     return series::FileName(config.baseName, fileNumber, config.maxFileNumber);
 }
 
@@ -61,7 +62,12 @@ int CSeriesWriter::SaveState() const
     return saveState;
 }
 
-bool CSeriesWriter::IsActive() const { return thread.joinable(); }
+bool CSeriesWriter::IsActive() const
+{
+    if (!thread.joinable()) return false;
+    std::lock_guard<std::mutex> guard(mutex);
+    return !finalQueued;
+}
 
 bool CSeriesWriter::WaitUntilWritten(int timeoutMs) const
 {
@@ -82,10 +88,14 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
 {
     error = 0;
     if (thread.joinable()) {
-        int ignored = 0;
-        Stop(ignored);
-        // A writer that outlived a timed-out Stop ends with its last file.
-        if (thread.joinable()) thread.join();
+        // A writer that outlived a timed-out Stop is given another wait; one
+        // that is still busy then keeps its files, and nothing new starts.
+        int stopError = 0;
+        Stop(stopError);
+        if (thread.joinable()) {
+            error = stopError != 0 ? stopError : EBUSY;
+            return false;
+        }
     }
     {
         // Producers read the configuration under the lock; a link left over
@@ -99,19 +109,28 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
         if (!buffers[0] || limits.bufferCapacity != capacity) {
             buffers[0] = std::make_unique<uint8_t[]>(capacity);
             buffers[1] = std::make_unique<uint8_t[]>(capacity);
+            staging = std::make_unique<uint8_t[]>(capacity);
         }
         limits = newLimits;
         limits.bufferCapacity = capacity;
     }
-    directory = series::DirectoryOf(config.baseName);
+    if (!config.singleFile.empty()) {
+        config.maxFileNumber = 1;
+        config.overwrite = false;
+    }
+    directory = series::DirectoryOf(config.singleFile.empty() ? config.baseName : config.singleFile);
     buffersWritten = 0;
     fileNumber = 0;
+    tailBuffer = -1;
+    unsynced = false;
 
-    if (!file.Create(CurrentName()) || !file.Write(config.header.data(), config.header.size())) {
+    if (!file.Create(CurrentName(), config.header.data(), config.header.size())) {
         error = errno;
         file.Close();
         return false;
     }
+    countedExtent = file.Extent();
+    lastSync = std::chrono::steady_clock::now();
     {
         std::lock_guard<std::mutex> guard(mutex);
         stats = Stats{};
@@ -119,7 +138,9 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
         saveState = 1;
         filling = 0;
         levels[0] = levels[1] = 0;
+        synced[0] = synced[1] = 0;
         queued[0] = queued[1] = false;
+        overrunNow = false;
         lastStatus[0] = 0x5F;
         lastStatus[1] = 0x00;
         // A stamp left over from an earlier series must not take bytes off
@@ -132,6 +153,7 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
         finalDone = false;
         finalError = 0;
         ended = SeriesEnd::None;
+        endError = 0;
         diskFullReported = false;
         if (config.dateTime) AppendMarkLocked(Now());
     }
@@ -147,7 +169,7 @@ bool CSeriesWriter::Start(const SeriesConfig& newConfig, const SeriesLimits& new
     return true;
 }
 
-bool CSeriesWriter::Stop(int& error)
+bool CSeriesWriter::Stop(int& error, int waitMs)
 {
     error = 0;
     std::unique_lock<std::mutex> lock(mutex);
@@ -167,7 +189,7 @@ bool CSeriesWriter::Stop(int& error)
     }
     // Buffers handed over before are written first: the writer takes its
     // jobs in order, and the flush is the last of them.
-    if (!finished.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [this] { return finalDone; })) {
+    if (!finished.wait_for(lock, std::chrono::milliseconds(std::max(0, waitMs)), [this] { return finalDone; })) {
         error = ETIMEDOUT;
         return false;
     }
@@ -184,6 +206,7 @@ int CSeriesWriter::AddBlock(const uint8_t* data, std::size_t count, uint32_t now
     if (!data || count < 2) return -1;
     int lastSeen = -1;
     bool first = false;
+    bool overrun = false;
     {
         std::lock_guard<std::mutex> guard(mutex);
         if (saveState != 0 && !firstDataSeen) first = firstDataSeen = true;
@@ -209,8 +232,11 @@ int CSeriesWriter::AddBlock(const uint8_t* data, std::size_t count, uint32_t now
                 break;
             }
         }
+        overrun = overrunNow;
+        overrunNow = false;
     }
     if (first && onFirstData) onFirstData();
+    if (overrun && onOverrun) onOverrun();
     return lastSeen;
 }
 
@@ -226,8 +252,12 @@ void CSeriesWriter::AppendRecordLocked(uint8_t b0, uint8_t b1)
 void CSeriesWriter::AppendStampLocked(uint32_t ms, uint32_t time)
 {
     if (saveState == 0) return;
-    // Ticks while no record is kept grow one stamp, rewritten in place.
-    if (stampAccumulator != 0 && stampAtEnd && levels[filling] >= kStampBytes) levels[filling] -= kStampBytes;
+    // Ticks while no record is kept grow one stamp, rewritten in place (in
+    // the file too, when it has it already).
+    if (stampAccumulator != 0 && stampAtEnd && levels[filling] >= kStampBytes) {
+        levels[filling] -= kStampBytes;
+        synced[filling] = std::min(synced[filling], levels[filling]);
+    }
     stampAccumulator += ms;
     uint8_t bytes[2 * kStampBytes];
     std::size_t n = kStampBytes;
@@ -285,11 +315,13 @@ void CSeriesWriter::HandOverLocked(const uint8_t* bytes, std::size_t n)
         levels[full] += n;
         job.last = true;
         saveState = 0;
+        overrunNow = true;
     } else {
         filling = next;
         saveState = next + 1;
         std::memcpy(buffers[next].get(), bytes, n);
         levels[next] = n;
+        synced[next] = 0;
     }
     queued[full] = true;
     jobs.push_back(job);
@@ -300,11 +332,25 @@ void CSeriesWriter::HandOverLocked(const uint8_t* bytes, std::size_t n)
 
 void CSeriesWriter::WriterMain()
 {
+    using Clock = std::chrono::steady_clock;
+    auto nextFlush = Clock::now() + std::chrono::milliseconds(limits.flushIntervalMs);
     for (;;) {
         Job job;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            while (jobs.empty()) wake.wait_for(lock, std::chrono::seconds(1));
+            wake.wait_until(lock, nextFlush, [this] { return !jobs.empty(); });
+            if (jobs.empty()) {
+                // Taken in the same hold of the lock that saw no buffer
+                // waiting: the filling buffer's bytes go behind every
+                // buffer handed over before.
+                std::size_t from = 0, to = 0;
+                const int buffer = TakeFillingLocked(from, to);
+                lock.unlock();
+                if (buffer >= 0) FlushFilling(buffer, from, to);
+                SyncIfDue(false);
+                nextFlush = Clock::now() + std::chrono::milliseconds(limits.flushIntervalMs);
+                continue;
+            }
             job = jobs.front();
             jobs.pop_front();
         }
@@ -313,34 +359,101 @@ void CSeriesWriter::WriterMain()
             return;
         }
         WriteJob(job);
+        SyncIfDue(false);
     }
 }
 
-bool CSeriesWriter::WriteBuffer(CSeriesFile& target, const uint8_t* data, std::size_t size)
+bool CSeriesWriter::WriteBuffer(CSeriesFile& target, std::size_t from, const uint8_t* data, std::size_t size)
 {
-    return target.Write(data, size);
+    return target.WriteTail(from, data, size);
+}
+
+void CSeriesWriter::CountWritten()
+{
+    // Every close is preceded by a count; a closed file has nothing new.
+    if (!file.IsOpen()) return;
+    const uint64_t extent = file.Extent();
+    if (extent == countedExtent) return;
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        // A tail cut back (a stamp that moved to the next buffer) takes its
+        // bytes off again.
+        if (extent > countedExtent) stats.recordBytes += extent - countedExtent;
+        else stats.recordBytes -= std::min<uint64_t>(stats.recordBytes, countedExtent - extent);
+    }
+    countedExtent = extent;
+    unsynced = true;
+}
+
+void CSeriesWriter::SyncIfDue(bool now)
+{
+    if (!unsynced || !file.IsOpen()) return;
+    const auto t = std::chrono::steady_clock::now();
+    if (!now && t - lastSync < std::chrono::milliseconds(limits.syncIntervalMs)) return;
+    // A failed sync loses nothing yet that a later write would not also
+    // report; the close reports what the disk refused.
+    (void)file.Sync();
+    lastSync = t;
+    unsynced = false;
+}
+
+int CSeriesWriter::TakeFillingLocked(std::size_t& from, std::size_t& to)
+{
+    if (saveState == 0 || !file.IsOpen()) return -1;
+    const int buffer = filling;
+    from = synced[buffer];
+    to = levels[buffer];
+    if (to <= from) return -1;
+    // Copied under the lock: producers may rewrite the buffer's last stamp.
+    std::memcpy(staging.get(), buffers[buffer].get() + from, to - from);
+    synced[buffer] = to;
+    return buffer;
+}
+
+void CSeriesWriter::FlushFilling(int buffer, std::size_t from, std::size_t to)
+{
+    tailBuffer = buffer;
+    const bool ok = file.WriteTail(from, staging.get(), to - from);
+    const int error = errno;
+    CountWritten();
+    if (!ok) {
+        endError = error;
+        file.Close();
+        End(SeriesEnd::WriteFailed, error);
+    }
+}
+
+bool CSeriesWriter::CommitBuffer(int buffer, int& error)
+{
+    std::size_t size = 0, from = 0;
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        size = levels[buffer];
+        if (tailBuffer == buffer) from = std::min(synced[buffer], size);
+    }
+    errno = EBADF;
+    const bool ok = file.IsOpen() && WriteBuffer(file, from, buffers[buffer].get() + from, size - from) && file.CommitTail(size);
+    error = ok ? 0 : errno;
+    tailBuffer = -1;
+    CountWritten();
+    return ok;
 }
 
 void CSeriesWriter::WriteJob(const Job& job)
 {
-    std::size_t size = 0;
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        size = levels[job.buffer];
-    }
-    errno = EBADF;
-    const bool ok = file.IsOpen() && WriteBuffer(file, buffers[job.buffer].get(), size);
-    const int error = errno;
+    int error = 0;
+    const bool ok = CommitBuffer(job.buffer, error);
     {
         std::lock_guard<std::mutex> guard(mutex);
         levels[job.buffer] = 0;
+        synced[job.buffer] = 0;
         queued[job.buffer] = false;
-        if (ok) stats.recordBytes += size;
         const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - job.handedOver;
         stats.longestHandOverMs = std::max(stats.longestHandOverMs, took.count());
     }
     finished.notify_all();
     if (!ok) {
+        if (endError == 0) endError = error;
         file.Close();
         End(SeriesEnd::WriteFailed, error);
         return;
@@ -374,26 +487,33 @@ void CSeriesWriter::WriteJob(const Job& job)
 void CSeriesWriter::FinalJob(const Job& job)
 {
     int error = 0;
+    bool failedHere = false;
     if (job.buffer >= 0) {
-        std::size_t size = 0;
-        {
-            std::lock_guard<std::mutex> guard(mutex);
-            size = levels[job.buffer];
-        }
         if (file.IsOpen()) {
-            if (WriteBuffer(file, buffers[job.buffer].get(), size)) {
-                std::lock_guard<std::mutex> guard(mutex);
-                stats.recordBytes += size;
-            } else {
-                error = errno;
-            }
+            failedHere = !CommitBuffer(job.buffer, error);
+        } else {
+            // What Stop flushed had nowhere to go: the file was closed by the
+            // error that ended the series, which is the cause.
+            error = endError != 0 ? endError : EBADF;
         }
     }
-    if (file.IsOpen() && !file.Close() && error == 0) error = errno;
+    if (file.IsOpen()) {
+        SyncIfDue(true);
+        if (!file.Close() && error == 0) {
+            error = errno;
+            failedHere = true;
+        }
+    }
     {
         std::lock_guard<std::mutex> guard(mutex);
         levels[0] = levels[1] = 0;
+        synced[0] = synced[1] = 0;
         queued[0] = queued[1] = false;
+    }
+    // Reported like any other end, whenever the owner gets to it.
+    if (failedHere) End(SeriesEnd::WriteFailed, error);
+    {
+        std::lock_guard<std::mutex> guard(mutex);
         finalError = error;
         finalDone = true;
     }
@@ -413,39 +533,54 @@ bool CSeriesWriter::WriteFileMark(bool writeTime, bool writeStatus, int64_t time
         bytes[n++] = status[1];
     }
     if (n == 0) return true;
-    if (!file.Write(bytes, n)) return false;
-    std::lock_guard<std::mutex> guard(mutex);
-    stats.recordBytes += n;
-    return true;
+    const bool ok = file.Append(bytes, n);
+    const int error = errno;
+    CountWritten();
+    errno = error;
+    return ok;
 }
 
 bool CSeriesWriter::CloseWithMark(int64_t time)
 {
     bool ok = WriteFileMark(config.dateTime, false, time, nullptr);
     int error = errno;
+    // A full file is on the disk before the next one is begun.
+    if (ok && !file.Sync()) {
+        ok = false;
+        error = errno;
+    }
+    unsynced = false;
+    lastSync = std::chrono::steady_clock::now();
     if (!file.Close() && ok) {
         ok = false;
         error = errno;
     }
-    if (!ok) End(SeriesEnd::WriteFailed, error);
+    if (!ok) {
+        endError = error;
+        End(SeriesEnd::WriteFailed, error);
+    }
     return ok;
 }
 
 bool CSeriesWriter::OpenNextFile(const Job& job)
 {
-    if (!file.Create(CurrentName())) {
-        End(SeriesEnd::OpenFailed, errno);
+    if (!file.Create(CurrentName(), config.header.data(), config.header.size())) {
+        const int error = errno;
+        file.Close();
+        endError = error;
+        End(SeriesEnd::OpenFailed, error);
         return false;
     }
+    countedExtent = file.Extent();
     {
         std::lock_guard<std::mutex> guard(mutex);
         ++stats.filesCreated;
         stats.highestFileNumber = std::max(stats.highestFileNumber, fileNumber);
     }
-    if (!file.Write(config.header.data(), config.header.size()) ||
-        !WriteFileMark(config.dateTime, config.status, job.switchTime, job.statusCopy)) {
+    if (!WriteFileMark(config.dateTime, config.status, job.switchTime, job.statusCopy)) {
         const int error = errno;
         file.Close();
+        endError = error;
         End(SeriesEnd::WriteFailed, error);
         return false;
     }
@@ -476,7 +611,7 @@ void CSeriesWriter::End(SeriesEnd why, int error)
         // What fills behind the end has nowhere to go; a buffer already
         // handed over is left to its job, which finds the file closed.
         for (int b = 0; b < 2; ++b)
-            if (!queued[b]) levels[b] = 0;
+            if (!queued[b]) levels[b] = synced[b] = 0;
         stampAtEnd = false;
         if (stats.end == SeriesEnd::None || stats.end == SeriesEnd::DiskFull) stats.end = why;
     }

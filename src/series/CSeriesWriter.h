@@ -8,6 +8,13 @@
 // it stops, or starts again at the first file when overwriting is allowed.
 // Every file is an ordinary ".ksf" capture file.
 //
+// What a hard stop may cost is bounded without moving any file boundary:
+// the new part of the filling buffer goes into the file at least every
+// flush interval while records come (as the file's tail, see CSeriesFile),
+// what was written is synced to the disk at least every sync interval, at
+// every change of file and at the end, and every file reads as a capture at
+// every moment.
+//
 // Threads: the producers (AddBlock) run on the device link's dispatch
 // thread, Start and Stop on the owner's thread (the UI thread, or the main
 // thread of ks-capture), file work on the writer thread, which lives as long
@@ -59,9 +66,11 @@ public:
     // Ends the series: the stop mark (with DateTime) goes behind the last
     // record, a hand-over write still running finishes, then the filling
     // buffer is appended and the file closed. True when all of that was
-    // written; otherwise false with the cause in `error`. Does nothing (and
-    // returns true) when no series runs.
-    bool Stop(int& error);
+    // written; otherwise false with the cause in `error`: ETIMEDOUT when the
+    // writer has not finished within `waitMs` (it goes on; a later Stop waits
+    // again), or the error that ended the series (reported through onEnd as
+    // well). Does nothing (and returns true) when no series runs.
+    bool Stop(int& error, int waitMs = kStopWaitMs);
 
     // The producers: one block of the probe's live records, as the dispatch
     // thread receives it (an odd last byte is ignored). Characters are kept
@@ -74,7 +83,8 @@ public:
     // Records are being taken (0 off, 1 buffer A filling, 2 buffer B filling).
     int SaveState() const;
     bool IsRecording() const { return SaveState() != 0; }
-    // The writer thread of a series exists (from Start to the end of Stop).
+    // A series was started and not yet told to stop (a writer that is still
+    // finishing after a timed-out Stop does not count).
     bool IsActive() const;
     // Waits (at most `timeoutMs`) until every buffer handed over so far is
     // written; false on timeout.
@@ -82,6 +92,10 @@ public:
 
     // Called once when the first record of a series arrives (dispatch thread).
     std::function<void()> onFirstData;
+    // Called once when a buffer fills while the previous one is still being
+    // written (dispatch thread): no more records are taken, and the series
+    // ends (onEnd with Overrun) once both are on disk.
+    std::function<void()> onOverrun;
     // Called when the series ended by itself, or must be stopped (DiskFull),
     // with an errno value for WriteFailed and OpenFailed. Called on the
     // writer or the dispatch thread: post, never wait on the owner's thread
@@ -91,7 +105,7 @@ public:
     struct Stats {
         uint32_t filesCreated = 0;   // every creation, re-creations by Overwrite included
         uint32_t highestFileNumber = 0;
-        uint64_t recordBytes = 0;    // written after the headers (records and marks)
+        uint64_t recordBytes = 0;    // in the files after their headers (records and marks), as the disk took them
         uint64_t handOvers = 0;
         // The longest time from a hand-over until its buffer was written: a
         // buffer that fills sooner than this would have met an overrun.
@@ -104,8 +118,9 @@ public:
     static constexpr int kStopWaitMs = 30000;
 
 protected:
-    // One write of a whole buffer to the series file; false with errno set.
-    virtual bool WriteBuffer(CSeriesFile& file, const uint8_t* data, std::size_t size);
+    // Writes bytes [from, from + size) of a buffer that is complete (handed
+    // over, or flushed by Stop) into the file's tail; false with errno set.
+    virtual bool WriteBuffer(CSeriesFile& file, std::size_t from, const uint8_t* data, std::size_t size);
 
 private:
     struct Job {
@@ -128,6 +143,16 @@ private:
     void WriterMain();
     void WriteJob(const Job& job);
     void FinalJob(const Job& job);
+    // The filling buffer's bytes beyond what the file has of them, copied
+    // into `staging` (the mutex is held); -1 when there are none.
+    int TakeFillingLocked(std::size_t& from, std::size_t& to);
+    // Writes them into the file's tail.
+    void FlushFilling(int buffer, std::size_t from, std::size_t to);
+    // Writes a complete buffer's remaining bytes and commits it.
+    bool CommitBuffer(int buffer, int& error);
+    void SyncIfDue(bool now);
+    // The files' growth since the last call goes into the statistics.
+    void CountWritten();
     bool OpenNextFile(const Job& job);
     bool WriteFileMark(bool writeTime, bool writeStatus, int64_t time, const uint8_t* status);
     bool CloseWithMark(int64_t time);
@@ -149,7 +174,11 @@ private:
     int filling = 0;                  // the buffer producers append to
     std::unique_ptr<uint8_t[]> buffers[2];
     std::size_t levels[2] = {0, 0};
+    // Bytes at the start of each buffer whose copy in the file's tail is
+    // current (a stamp rewritten in place lowers it).
+    std::size_t synced[2] = {0, 0};
     bool queued[2] = {false, false};  // handed over and not yet written
+    bool overrunNow = false;          // the block being taken met an overrun
     uint8_t lastStatus[2] = {0x5F, 0x00};
     uint32_t stampAccumulator = 0;    // ms of ticks since the last record kept
     bool stampAtEnd = false;          // the filling buffer ends with the stamp ticks rewrite
@@ -159,6 +188,7 @@ private:
     bool finalDone = false;
     int finalError = 0;
     SeriesEnd ended = SeriesEnd::None;
+    int endError = 0;                 // the errno of the end that closed the file
     Stats stats;
 
     // Writer thread only (Start hands them over before the thread starts).
@@ -166,6 +196,11 @@ private:
     uint32_t buffersWritten = 0;
     uint32_t fileNumber = 0;
     bool diskFullReported = false;
+    int tailBuffer = -1;              // the buffer whose bytes are in the file's tail
+    uint64_t countedExtent = 0;       // the file's size at the last CountWritten
+    std::chrono::steady_clock::time_point lastSync{};
+    bool unsynced = false;
+    std::unique_ptr<uint8_t[]> staging; // the filling buffer's new part, copied under the lock
 
     std::thread thread;
 };

@@ -17,14 +17,26 @@ struct SeriesLimits {
     // The series stops when no more than this is left on the disk.
     static constexpr uint64_t kDiskFreeThreshold = 209715200; // 200 MiB
 
+    // What a hard stop (a kill, a crash, a power cut) may cost: the new part
+    // of the filling buffer is written at least this often while records
+    // come, and what is written reaches the disk (fdatasync) at least this
+    // often, and at every change of file and at the end.
+    static constexpr int kFlushIntervalMs = 500;
+    static constexpr int kSyncIntervalMs = 4000;
+
     std::size_t bufferCapacity = kBufferCapacity;
     std::size_t appendLimit = kAppendLimit;
     uint64_t diskFreeThreshold = kDiskFreeThreshold;
+    int flushIntervalMs = kFlushIntervalMs;
+    int syncIntervalMs = kSyncIntervalMs;
 };
 
 struct SeriesConfig {
     // Directory and file name without extension (see SeriesNames.h).
     std::string baseName;
+    // One file of any length instead of a series (ks-capture --output): the
+    // path as given; the buffers never end a file then.
+    std::string singleFile;
     // Buffers per file (the dialog's File Size, 2..7) and the largest file
     // number (1..999999); a series holds their product of buffers.
     int buffersPerFile = 2;

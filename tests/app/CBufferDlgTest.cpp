@@ -120,6 +120,29 @@ TEST(CBufferDlg, ARefusedStartSaysWhyAndPointsAtTheField)
     EXPECT_FALSE(dlg.IsRunning());
 }
 
+TEST(CBufferDlg, NotEnoughSpaceShowsTheFiguresItWasDecidedOn)
+{
+    DiskTempDir disk;
+    CBufferSetup values;
+    values.directory = disk.Path();
+    values.fileName = QStringLiteral("x");
+    values.fileNumberText = QStringLiteral("1");
+    CBufferDlg dlg(values);
+    MessageLog messages;
+    dlg.isConnected = [] { return true; };
+    dlg.startSeries = [] { return true; };
+    const QString small = Text(dlg, 209);
+    // A number put in without an edit of the field (as a paste the edit
+    // did not report): no estimate was shown for it yet.
+    static_cast<QLineEdit*>(dlg.Control(204))->setText(QStringLiteral("999999"));
+    EXPECT_EQ(Text(dlg, 209), small);
+    static_cast<QPushButton*>(dlg.Control(189))->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0], LoadLocalString(302));
+    EXPECT_EQ(Text(dlg, 209), CBufferSetup::FormatByteSize(2 * 999999 * CBufferSetup::kBytesPerBuffer));
+    EXPECT_EQ(Text(dlg, 211), QStringLiteral("-"));
+}
+
 TEST(CBufferDlg, TheClockRunsWhileASeriesRecords)
 {
     DiskTempDir disk;

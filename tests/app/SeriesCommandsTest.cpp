@@ -15,6 +15,7 @@
 #include "SeriesNames.h"
 #include "DeviceNotice.h"
 #include "TestNoticeSource.h"
+#include "WindowMessages.h"
 #include "support/DiskTempDir.h"
 #include "support/SeriesFiles.h"
 
@@ -25,6 +26,7 @@
 #include <QSlider>
 
 #include <csignal>
+#include <thread>
 #include <filesystem>
 
 #include <sys/resource.h>
@@ -340,6 +342,55 @@ TEST_F(SeriesCommands, AWriteErrorClosesTheDialogWithItsCause)
     const std::vector<SeriesFileContent> files = {ReadSeriesFile(disk.Std("run.ksf"))};
     EXPECT_EQ(files[0].body.size(), 30000u);
     EXPECT_GT(CheckPairs(files), 7000u) << "what reached the disk opens";
+}
+
+TEST_F(SeriesCommands, AFailureTheUserStopsBeforeSeeingIsStillReported)
+{
+    StartSeriesApp();
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+    RunSetup([&](CBufferDlg& dlg) {
+        Fill(dlg, QStringLiteral("run"), 7, QStringLiteral("1"), false);
+        rlimit limit = saved;
+        limit.rlim_cur = kCurrentHeaderSize + 5000;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        Click(dlg, 189);
+        // The first write fails while the window is busy; the user presses
+        // Stop before the report is handled.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        Click(dlg, 190);
+        EXPECT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000)) << "the report closes the dialog";
+    });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_TRUE(answers.WasShown(QStringLiteral("Write file failed!")));
+    EXPECT_TRUE(answers.WasShown(QStringLiteral("error:%1").arg(EFBIG)));
+}
+
+TEST_F(SeriesCommands, AnOverrunTakesStopAwayAtOnceAndIsReported)
+{
+    StartSeriesApp();
+    // Every block of the full rate fills both buffers: an overrun at once.
+    SeriesLimits limits;
+    limits.appendLimit = 100;
+    limits.bufferCapacity = 300;
+    limits.diskFreeThreshold = 0;
+    Doc()->Series().SetLimitsForTesting(limits);
+    RunSetup([&](CBufferDlg& dlg) {
+        Fill(dlg, QStringLiteral("run"), 7, QStringLiteral("1"), false);
+        Click(dlg, 189);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        // What the writer said so far up to the overrun, not yet its end.
+        QCoreApplication::sendPostedEvents(&Doc()->Series(), WM_SERIES_FIRST_DATA);
+        QCoreApplication::sendPostedEvents(&Doc()->Series(), WM_SERIES_OVERRUN);
+        EXPECT_FALSE(dlg.Control(190)->isEnabled()) << "nothing is recorded any more";
+        EXPECT_TRUE(dlg.Control(195)->isHidden());
+        EXPECT_TRUE(WaitUntil([&] { return !dlg.isVisible(); }, 10000)) << "the end closes the dialog";
+    });
+    EXPECT_TRUE(answers.WasShown(LoadLocalString(325)));
+    EXPECT_TRUE(WaitUntil([this] { return Pane(0) == LoadLocalString(331); }));
 }
 
 TEST_F(SeriesCommands, ALowDiskStopsTheSeriesAfterWritingWhatWasBuffered)

@@ -97,6 +97,41 @@ TEST_F(Termination, SigtermDuringACaptureKeepsTheCaptureAndTheSettings)
         << "settings written back";
 }
 
+TEST_F(Termination, ARunningCaptureIsKeptOnDiskUntilItIsSavedClearedOrClosed)
+{
+    // Nothing ends this program the hard way here: what a kill would leave
+    // is the recovery file as it stands (the hard-stop tests kill a real one).
+    ASSERT_TRUE(Start());
+    Doc()->OnAnalyzerStart();
+    FeedCharacters(Doc(), 30);
+    ASSERT_TRUE(WaitUntil([] { return CAnalyzerApp::RecoveredCaptures().size() == 1; }, 4000))
+        << "brought up to date while the capture runs";
+    CCaptureFile file;
+    ASSERT_EQ(file.Read(QFile::encodeName(CAnalyzerApp::RecoveredCaptures().first()).toStdString()), CCaptureFile::Result::Ok);
+    CDisplayMode mode = Doc()->DisplayMode();
+    ASSERT_TRUE(file.ParseHeader(mode));
+    CLines lines;
+    file.DecodeBody(lines, mode);
+    EXPECT_EQ(lines.GetCounters()[CNT_TXD] + lines.GetCounters()[CNT_RXD], 30u);
+
+    ASSERT_TRUE(Doc()->OnSaveDocument(dir.Path("saved.ksf")));
+    EXPECT_TRUE(CAnalyzerApp::RecoveredCaptures().isEmpty()) << "saved";
+
+    Doc()->OnAnalyzerStart();
+    FeedCharacters(Doc(), 10);
+    Doc()->OnAnalyzerStop();
+    EXPECT_EQ(CAnalyzerApp::RecoveredCaptures().size(), 1) << "brought up to date at the stop";
+    Doc()->OnNewDocument();
+    EXPECT_TRUE(CAnalyzerApp::RecoveredCaptures().isEmpty()) << "cleared";
+
+    Doc()->OnAnalyzerStart();
+    FeedCharacters(Doc(), 10);
+    Doc()->OnAnalyzerStop();
+    ASSERT_EQ(CAnalyzerApp::RecoveredCaptures().size(), 1);
+    app.reset(); // closed the normal way, the user having said no to saving
+    EXPECT_TRUE(CAnalyzerApp::RecoveredCaptures().isEmpty()) << "closed";
+}
+
 TEST_F(Termination, SighupWithNothingUnsavedKeepsNoCapture)
 {
     ASSERT_TRUE(Start());

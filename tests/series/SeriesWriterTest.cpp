@@ -105,6 +105,14 @@ public:
         open = true;
         cv.notify_all();
     }
+    // The writes let through from now on fail with `error`.
+    void OpenFailing(int error)
+    {
+        std::lock_guard<std::mutex> guard(m);
+        failWith = error;
+        open = true;
+        cv.notify_all();
+    }
     bool WaitUntilWriting(int n)
     {
         std::unique_lock<std::mutex> lock(m);
@@ -112,21 +120,26 @@ public:
     }
 
 protected:
-    bool WriteBuffer(CSeriesFile& file, const uint8_t* data, std::size_t size) override
+    bool WriteBuffer(CSeriesFile& file, std::size_t from, const uint8_t* data, std::size_t size) override
     {
         {
             std::unique_lock<std::mutex> lock(m);
             ++entered;
             cv.notify_all();
             cv.wait_for(lock, std::chrono::seconds(10), [this] { return open; });
+            if (failWith != 0) {
+                errno = failWith;
+                return false;
+            }
         }
-        return CSeriesWriter::WriteBuffer(file, data, size);
+        return CSeriesWriter::WriteBuffer(file, from, data, size);
     }
 
 private:
     std::mutex m;
     std::condition_variable cv;
     bool open = false;
+    int failWith = 0;
     int entered = 0;
 };
 
@@ -444,4 +457,42 @@ TEST_F(SeriesWriterTest, ALowDiskAsksForAStopThatStillWritesWhatWasBuffered)
     EXPECT_EQ(DataOf(f.tokens), NumberedWords(0, 90));
     EXPECT_EQ(f.tokens.back().kind, SeriesToken::Mark);
     EXPECT_EQ(w.GetStats().end, SeriesEnd::DiskFull);
+}
+
+TEST_F(SeriesWriterTest, AFailureWhileStopWaitsFailsTheStopAndIsReported)
+{
+    GatedWriter w;
+    Start(w, Config(7, 1, false));
+    const std::vector<uint8_t> traffic = NumberedData(0, 60);
+    w.AddBlock(traffic.data(), traffic.size(), 1); // buffer A handed over, 10 records filling
+    ASSERT_TRUE(w.WaitUntilWriting(1));
+    auto stopped = std::async(std::launch::async, [&w] {
+        int error = 0;
+        const bool ok = w.Stop(error);
+        return std::make_pair(ok, error);
+    });
+    w.OpenFailing(ENOSPC);
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    const auto [ok, error] = stopped.get();
+    EXPECT_FALSE(ok) << "the flushed records did not reach the file";
+    EXPECT_EQ(error, ENOSPC);
+    EXPECT_TRUE(WaitForEnd(SeriesEnd::WriteFailed, 0));
+}
+
+TEST_F(SeriesWriterTest, AStopThatTimesOutLeavesTheWriterToFinishWithoutCountingAsRunning)
+{
+    GatedWriter w;
+    Start(w, Config(7, 1, false));
+    const std::vector<uint8_t> traffic = NumberedData(0, 60);
+    w.AddBlock(traffic.data(), traffic.size(), 1);
+    ASSERT_TRUE(w.WaitUntilWriting(1));
+    int error = 0;
+    EXPECT_FALSE(w.Stop(error, 50));
+    EXPECT_EQ(error, ETIMEDOUT);
+    EXPECT_FALSE(w.IsActive()) << "an owner must not stop it again and wait again";
+    w.Open();
+    EXPECT_TRUE(w.Stop(error)) << error;
+    const SeriesFileContent f = ReadSeriesFile(dir.Path("run.ksf"));
+    ASSERT_TRUE(f.opened);
+    EXPECT_EQ(DataOf(f.tokens), NumberedWords(0, 60));
 }

@@ -1,13 +1,15 @@
 #pragma once
-// One recording: opens the link as the program does, feeds every record into
-// a line store with the chosen display options, and writes the capture file
-// when time is up, a stop signal comes or the probe is lost.
+// One recording into one file: opens the link as the program does and sends
+// every record through the series writer, which keeps the file growing as
+// the records come (the new part at least every half second, synced at
+// least every 4 s) instead of holding the capture in memory, until time is
+// up, a stop signal comes, the probe is lost or the file cannot be written.
+// Whatever ends the process, the file opens as a capture.
 #include "CaptureOptions.h"
 #include "SessionWaits.h"
 #include "CDisplayMode.h"
-#include "CLines.h"
+#include "CSeriesWriter.h"
 #include "CUSBCom.h"
-#include "StoreLock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,6 +22,7 @@ public:
     static constexpr int kSaved = 0;
     static constexpr int kFailed = 1;
     static constexpr int kProbeLost = 3;
+    static constexpr int kDiskFull = 5;
 
     explicit CaptureSession(const CaptureOptions& options);
     ~CaptureSession();
@@ -33,13 +36,15 @@ public:
 private:
     static void OnData(const uint8_t* data, uint32_t count, void* user);
     static void OnLost(const uint8_t* data, uint32_t count, void* user);
-    bool Save();
 
     CaptureOptions options;
     CDisplayMode mode;
-    CLines lines;
-    CStoreLock storeLock;
     std::atomic<bool> lost{false};
+    std::atomic<int> ended{0};     // a SeriesEnd the writer reported
+    std::atomic<int> endError{0};
+    // Characters received, for the closing line (dispatch thread).
+    std::atomic<uint32_t> txd{0}, rxd{0}, errors{0};
     LinkActivity activity;
-    CUSBCom link; // last: its threads are ended before the store goes
+    CSeriesWriter writer;
+    CUSBCom link; // last: its threads are ended before the writer goes
 };

@@ -95,11 +95,12 @@ int SeriesSession::Run(const sigset_t& stopSignals)
     // Close ends both threads; the dispatch thread hands over every block the
     // reader had queued before it returns. Then the stop mark and the flush.
     link.Close();
-    const bool flushed = writer.Stop(error);
-    if (!flushed) std::fprintf(stderr, "ks-capture: Write file failed! %s\n", std::strerror(error));
+    const bool flushed = StopWriter(writer, stopSignals, error);
     Summary();
 
+    // A failure of the last writes is reported as the writer's end, once.
     const auto why = static_cast<SeriesEnd>(ended.load());
+    if (!flushed && why == SeriesEnd::None) std::fprintf(stderr, "ks-capture: Write file failed! %s\n", std::strerror(error));
     if (why != SeriesEnd::None) {
         std::fprintf(stderr, "ks-capture: %s", EndText(why));
         if (endError != 0) std::fprintf(stderr, ": %s", std::strerror(endError));
@@ -125,7 +126,9 @@ void SeriesSession::Summary() const
 {
     const CSeriesWriter::Stats s = writer.GetStats();
     const uint32_t files = static_cast<uint32_t>(options.files);
-    std::fprintf(stderr, "Series %s: %u file%s written, %s to %s, %llu records\n", options.series.c_str(), s.filesCreated,
+    // The records the files hold, as the disk took them (a write cut short
+    // by a full disk counts with what it placed).
+    std::fprintf(stderr, "Series %s: %u file%s written, %s to %s, %llu records in the files\n", options.series.c_str(), s.filesCreated,
                  s.filesCreated == 1 ? "" : "s", series::FileName(options.series, 0, files).c_str(),
                  series::FileName(options.series, s.highestFileNumber, files).c_str(),
                  static_cast<unsigned long long>(s.recordBytes / 2));

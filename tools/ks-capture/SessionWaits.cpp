@@ -1,5 +1,9 @@
 #include "SessionWaits.h"
 
+#include "CSeriesWriter.h"
+
+#include <cerrno>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +41,24 @@ void WaitForStop(const sigset_t& stopSignals, int seconds, const std::function<b
         if (sig > 0) {
             std::fprintf(stderr, "Stopping (%s)\n", strsignal(sig));
             return;
+        }
+    }
+}
+
+bool StopWriter(CSeriesWriter& writer, const sigset_t& stopSignals, int& error)
+{
+    bool said = false;
+    for (;;) {
+        if (writer.Stop(error, 1000)) return true;
+        if (error != ETIMEDOUT) return false;
+        if (!said) {
+            std::fprintf(stderr, "ks-capture: the disk is slow; still writing (a second Ctrl+C gives up)\n");
+            said = true;
+        }
+        const timespec none{0, 0};
+        if (::sigtimedwait(&stopSignals, nullptr, &none) > 0) {
+            std::fprintf(stderr, "ks-capture: gave up waiting for the disk; the last writes may be missing\n");
+            return false;
         }
     }
 }

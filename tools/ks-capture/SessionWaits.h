@@ -7,6 +7,8 @@
 
 #include <signal.h>
 
+class CSeriesWriter;
+
 int64_t MonotonicNs();
 // The wall clock as the probe's date marks carry it.
 uint32_t Now32();
@@ -30,3 +32,8 @@ private:
 // Returns on a stop signal (said on standard error), after `seconds`
 // (0: no limit), or once `ended()` says so; it looks every 50 ms.
 void WaitForStop(const sigset_t& stopSignals, int seconds, const std::function<bool()>& ended);
+
+// Stops the writer. A slow disk is waited for as long as it takes (saying
+// so once), unless another stop signal comes: then false with ETIMEDOUT and
+// the last writes are left to the system. Otherwise as CSeriesWriter::Stop.
+bool StopWriter(CSeriesWriter& writer, const sigset_t& stopSignals, int& error);
