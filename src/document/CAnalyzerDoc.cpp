@@ -11,13 +11,20 @@
 
 #include "CCommDlg.h"
 #include "CDisplayDlg.h"
-#include "CCaptureFile.h"
+#include "CCaptureLoad.h"
+#include "CCaptureReader.h"
+#include "CLoadProgressDlg.h"
 #include "CPendingFile.h"
+#include "StoreCost.h"
+
+#include "AvailableMemory.h"
+#include "DebugLog.h"
 #include "CSeriesControl.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
@@ -147,7 +154,7 @@ void CAnalyzerDoc::OnAnalyzerStart()
         // does not wait on the pace of the last one.
         burstActive = false;
         busyLine = false;
-        if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+        if (displayMode.DateTime) lineStore->AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
     running = true;
     if (connected && link) link->RequestStart();
@@ -179,7 +186,7 @@ void CAnalyzerDoc::OnAnalyzerStop()
         // before it begins a burst, so none begins after this.
         CStoreGuard guard(StoreLock());
         burstActive = false;
-        if (displayMode.DateTime) lineStore.AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
+        if (displayMode.DateTime) lineStore->AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
     recoveryTimer->stop();
     UpdateRecovery();
@@ -211,12 +218,12 @@ void CAnalyzerDoc::MonitorDataCallback(const uint8_t* data, uint32_t count, void
 
 void CAnalyzerDoc::BeginBurstLocked()
 {
-    burstStartLine = lineStore.GetLastLineIndex();
-    burstStartItem = lineStore.GetLastItemIndex();
-    const int line = lineStore.GetLastLineIndex();
-    const int before = lineStore.GetLastItemIndex();
-    lineStore.RemoveProvisionalStamp(displayMode);
-    if (lineStore.GetLastItemIndex() != before && view) view->NoteItemRemovedLocked(line);
+    burstStartLine = lineStore->GetLastLineIndex();
+    burstStartItem = lineStore->GetLastItemIndex();
+    const int line = lineStore->GetLastLineIndex();
+    const int before = lineStore->GetLastItemIndex();
+    lineStore->RemoveProvisionalStamp(displayMode);
+    if (lineStore->GetLastItemIndex() != before && view) view->NoteItemRemovedLocked(line);
 }
 
 void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
@@ -241,16 +248,16 @@ void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
                 const uint8_t b1 = data[i + 1];
                 switch (b0 >> 5) {
                 case 1:
-                    lineStore.AddDataChar(b1, b0, displayMode);
+                    lineStore->AddDataChar(b1, b0, displayMode);
                     break;
                 case 2:
                     lastStatus = b0;
-                    if (displayMode.Status) lineStore.AddStatus(b0, displayMode);
+                    if (displayMode.Status) lineStore->AddStatus(b0, displayMode);
                     break;
                 case 4: {
                     uint32_t ticks = (static_cast<uint32_t>(b0 & 0x1F) << 8) | b1;
                     if (ticks == 0) ticks = 8192;
-                    lineStore.AddTick(ticks, now, displayMode);
+                    lineStore->AddTick(ticks, now, displayMode);
                     break;
                 }
                 default:
@@ -309,12 +316,12 @@ void CAnalyzerDoc::DrawBurst()
     {
         // How fast the line runs decides how soon the next draw comes.
         CStoreGuard guard(StoreLock());
-        busyLine = lineStore.GetLastLineIndex() - lastDrawnLine >= kBusyLines;
+        busyLine = lineStore->GetLastLineIndex() - lastDrawnLine >= kBusyLines;
     }
     const int dropped = view->FinishBurst(draw);
     {
         CStoreGuard guard(StoreLock());
-        lastDrawnLine = lineStore.GetLastLineIndex();
+        lastDrawnLine = lineStore->GetLastLineIndex();
     }
     // The live window keeps the newest lines only; say once per capture
     // that older ones are gone, and where everything can be kept.
@@ -344,7 +351,7 @@ void CAnalyzerDoc::OnIdleTick()
     // A burst in progress owns the tail of the store.
     if (!running || longSaveActive || burstActive) return;
     CStoreGuard guard(StoreLock());
-    lineStore.AddIdleTime(1024, NowSeconds(), displayMode);
+    lineStore->AddIdleTime(1024, NowSeconds(), displayMode);
     if (!displayMode.NoDisplay && view) view->DrawNewDataLocked();
 }
 
@@ -502,7 +509,7 @@ void CAnalyzerDoc::SendCounters()
     Counters counters;
     {
         CStoreGuard guard(StoreLock());
-        counters = lineStore.GetCounters();
+        counters = lineStore->GetCounters();
     }
     SendMessage(frame, WM_SET_PANE_TEXT, 264, reinterpret_cast<intptr_t>(&counters));
 }
@@ -528,8 +535,8 @@ void CAnalyzerDoc::OnNewDocument()
     OnAnalyzerStop();
     {
         CStoreGuard guard(StoreLock());
-        lineStore.Clear();
-        lineStore.SetModified(false);
+        lineStore->Clear();
+        lineStore->SetModified(false);
     }
     modified = false;
     recovery->Remove();
@@ -551,46 +558,108 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
         ks::Messages().Show(LoadLocalString(292), ks::MessageButtons::Ok);
         return false;
     }
-    bool ok = false;
+    std::unique_ptr<CLines> loaded;
+    CDisplayMode fromFile = displayMode;
     {
         WaitCursor wait;
         openingFile = true;
         OnAnalyzerStop();
         openingFile = false;
-        // Header and records come from one read of one regular file.
-        CCaptureFile file;
-        const bool read = file.Read(path) == CCaptureFile::Result::Ok;
-        CStoreGuard guard(StoreLock());
-        lineStore.Clear();
-        // The header replaces the display settings but never the line width.
-        CDisplayMode fromFile = displayMode;
-        const bool header = read && file.ParseHeader(fromFile);
-        if (header) {
-            fromFile.cxLine = displayMode.cxLine;
-            fromFile.cxChar = displayMode.cxChar;
-            fromFile.cyChar = displayMode.cyChar;
-            fromFile.crHighlight = displayMode.crHighlight;
-            displayMode = fromFile;
-            file.DecodeBody(lineStore, displayMode);
+        // Header and records come from one regular file through one
+        // descriptor. The header replaces the display settings but never the
+        // line width.
+        auto reader = std::make_unique<CCaptureReader>();
+        if (reader->Open(path) != CCaptureReader::Result::Ok || !reader->ParseHeader(fromFile)) {
+            ShowOpenFailed(path);
+            return false;
         }
-        ok = header;
-        if (ok) lineStore.SetModified(false);
+        fromFile.cxLine = displayMode.cxLine;
+        fromFile.cxChar = displayMode.cxChar;
+        fromFile.cyChar = displayMode.cyChar;
+        fromFile.crHighlight = displayMode.crHighlight;
+        // A file the memory cannot hold is refused before anything is
+        // loaded; the capture that is open stays.
+        const std::uint64_t needed = StoreBytesForBody(reader->BodySize(), reader->IsOldType());
+        const ks::MemoryRoom room = ks::AvailableMemory();
+        if (needed > room.bytes) {
+            QString text = LoadLocalString(345);
+            text.replace(QStringLiteral("%1"), QFile::decodeName(path.c_str()))
+                .replace(QStringLiteral("%2"), QString::fromStdString(ks::SizeText(reader->BodySize())))
+                .replace(QStringLiteral("%3"), QString::fromStdString(ks::SizeText(needed)))
+                .replace(QStringLiteral("%4"), QString::fromStdString(room.boundBy))
+                .replace(QStringLiteral("%5"), QString::fromStdString(ks::SizeText(room.bytes)));
+            PostPane(304);
+            ks::OutputDebugString(text);
+            ks::Messages().Show(text, ks::MessageButtons::Ok);
+            return false;
+        }
+        loaded = LoadCapture(std::move(reader), fromFile, path);
+        if (!loaded) return false;
+        loaded->SetModified(false);
+        // The old store goes after the lock is released: freeing a long
+        // capture takes a while, and nobody needs to wait for it.
+        CStoreGuard guard(StoreLock());
+        lineStore.swap(loaded);
+        displayMode = fromFile;
         modified = false;
     }
-    if (ok) {
-        // The capture that was here is replaced (after the save prompt).
-        recovery->Remove();
-        SetTitleFromPath(path);
-        PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_LOG_REPLACED);
-        PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
-        if (view) view->Invalidate();
-        SendCounters();
-        return true;
+    loaded.reset();
+    // The capture that was here is replaced (after the save prompt).
+    recovery->Remove();
+    SetTitleFromPath(path);
+    PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_LOG_REPLACED);
+    PostMessage(ViewWindow(), WM_HIDE_TOOL_WINDOWS, 3);
+    if (view) view->Invalidate();
+    SendCounters();
+    return true;
+}
+
+std::unique_ptr<CLines> CAnalyzerDoc::LoadCapture(std::unique_ptr<CCaptureReader> reader, const CDisplayMode& mode,
+                                                  const std::string& path)
+{
+    CCaptureLoad load(std::move(reader), mode);
+    load.Start();
+    bool cancelled = false;
+    if (!load.WaitFor(std::chrono::milliseconds(loadProgressDelayMs))) {
+        // A long load: its progress in a window of its own, whose Cancel
+        // abandons it. The window's loop keeps the program drawn meanwhile.
+        QString text = LoadLocalString(346);
+        text.replace(QStringLiteral("%1"), QFileInfo(QFile::decodeName(path.c_str())).fileName());
+        CLoadProgressDlg dialog(text, ViewWindow());
+        QTimer poll(&dialog);
+        QObject::connect(&poll, &QTimer::timeout, &dialog, [&dialog, &load] {
+            dialog.SetPermille(load.Permille());
+            if (load.Ended()) dialog.accept();
+        });
+        poll.start(50);
+        dialog.SetPermille(load.Permille());
+        // The wait cursor of the open would sit on the Cancel button.
+        const bool gui = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+        if (gui) QApplication::setOverrideCursor(Qt::ArrowCursor);
+        cancelled = RunDialog(dialog) != QDialog::Accepted;
+        if (gui) QApplication::restoreOverrideCursor();
+        if (cancelled) load.Cancel();
     }
+    const CCaptureLoad::Outcome outcome = load.Finish();
+    if (cancelled) return nullptr;
+    switch (outcome) {
+    case CCaptureLoad::Outcome::Done: return load.TakeLines();
+    case CCaptureLoad::Outcome::Cancelled: return nullptr;
+    case CCaptureLoad::Outcome::ReadFailed: ShowOpenFailed(path); return nullptr;
+    case CCaptureLoad::Outcome::OutOfMemory: ShowOpenFailed(path, 347); return nullptr;
+    }
+    return nullptr;
+}
+
+void CAnalyzerDoc::ShowOpenFailed(const std::string& path, int textId)
+{
     PostPane(304);
-    ks::Messages().Show(LoadLocalString(304), ks::MessageButtons::Ok);
-    OnNewDocument();
-    return false;
+    QString text = LoadLocalString(textId);
+    // Which file it was matters when it came from a list or a drop.
+    if (!text.contains(QStringLiteral("%1"))) text += QStringLiteral("\n%1");
+    text.replace(QStringLiteral("%1"), QFile::decodeName(path.c_str()));
+    if (textId != 304) ks::OutputDebugString(text);
+    ks::Messages().Show(text, ks::MessageButtons::Ok);
 }
 
 void CAnalyzerDoc::SetTitleFromPath(const std::string& path)
@@ -688,7 +757,7 @@ bool CAnalyzerDoc::WriteCaptureFile(const std::string& path)
     bool ok = file.Create(header);
     if (ok) {
         CStoreGuard guard(StoreLock());
-        ok = lineStore.SaveCaptureBody(file.TempPath());
+        ok = lineStore->SaveCaptureBody(file.TempPath());
     }
     return ok && file.Commit();
 }
@@ -703,7 +772,7 @@ void CAnalyzerDoc::DiscardChanges()
 {
     {
         CStoreGuard guard(StoreLock());
-        lineStore.SetModified(false);
+        lineStore->SetModified(false);
     }
     modified = false;
     recovery->Remove();
@@ -716,9 +785,9 @@ void CAnalyzerDoc::UpdateRecovery()
     {
         // A copy under the lock; the file is written after it is released.
         CStoreGuard guard(StoreLock());
-        if (!lineStore.IsModified()) return;
+        if (!lineStore->IsModified()) return;
         displayMode.BuildHeader(header);
-        lineStore.EncodeStoredStream(body);
+        lineStore->EncodeStoredStream(body);
     }
     if (!recovery->Write(header, body))
         ks::OutputDebugString(QStringLiteral("The recovery file of the capture could not be written"));
@@ -729,7 +798,7 @@ bool CAnalyzerDoc::OpenAsUntitled(const std::string& path)
     if (!OnOpenDocument(path)) return false;
     {
         CStoreGuard guard(StoreLock());
-        lineStore.SetModified(true);
+        lineStore->SetModified(true);
     }
     modified = true;
     SetTitleFromPath({});
@@ -790,7 +859,7 @@ bool CAnalyzerDoc::SaveModified()
 {
     {
         CStoreGuard guard(StoreLock());
-        modified = lineStore.IsModified();
+        modified = lineStore->IsModified();
     }
     if (!modified) return true;
     QString name = pathName.empty() ? QString() : QFileInfo(QString::fromLocal8Bit(pathName.c_str())).fileName();

@@ -29,6 +29,7 @@
 #include <string>
 
 class CRecoveryFile;
+class CCaptureReader;
 class CSeriesControl;
 class QTimer;
 class QDialog;
@@ -123,6 +124,9 @@ public:
     // Runs a modal dialog and returns its result; tests replace it so that
     // nothing ever waits for a user.
     std::function<int(QDialog&)> runDialog;
+    // A file load that takes longer than this shows its progress and can be
+    // cancelled (tests shorten it).
+    int loadProgressDelayMs = 500;
     // Lets the user choose the name to save under, starting from `proposed`;
     // empty when cancelled. Replaced in tests.
     std::function<QString(const QString& proposed)> chooseSaveFile;
@@ -156,8 +160,8 @@ public:
     CUSBCom* Link() const { return link.get(); }
     // The store and settings. The display settings are written on the UI
     // thread only, under the store lock; the UI thread reads them freely.
-    CLines& Lines() { return lineStore; }
-    const CLines& Lines() const { return lineStore; }
+    CLines& Lines() { return *lineStore; }
+    const CLines& Lines() const { return *lineStore; }
     CDisplayMode& DisplayMode() { return displayMode; }
     const CDisplayMode& DisplayMode() const { return displayMode; }
     CCommSetting& CommSetting() { return commSetting; }
@@ -192,6 +196,13 @@ private:
     // The view's window (null without a view).
     QWidget* ViewWindow() const { return view ? view->Window() : nullptr; }
     bool SaveAs(const QString& proposed);
+    // Loads the records of `reader`'s file laid out with `mode` into a new
+    // store, showing progress when it takes long; the store, or null when the
+    // load failed (said to the user), ran out of memory or was cancelled.
+    std::unique_ptr<CLines> LoadCapture(std::unique_ptr<CCaptureReader> reader, const CDisplayMode& mode,
+                                        const std::string& path);
+    // "Open file failed!" with the file's name.
+    void ShowOpenFailed(const std::string& path, int textId = 304);
     bool WriteCaptureFile(const std::string& path);
 
     std::string settingsPath;
@@ -207,7 +218,8 @@ private:
     bool linkBusy = false;     // UI thread: an OpenLink is on the stack
     std::atomic<uint64_t> droppedWhileStopped{0};
     std::array<std::atomic<uint32_t>, 5> indicatorColour;
-    CLines lineStore;
+    // Replaced whole, under the store lock, when a file has been loaded.
+    std::unique_ptr<CLines> lineStore = std::make_unique<CLines>();
     CCommSetting commSetting;
     bool longSaveActive = false;
     int burstStartLine = 0;

@@ -108,6 +108,11 @@ constexpr OwnEntry kOwnStrings[] = {
     {342, "Printing failed: %s could not be written."},
     {343, "There is no printer to print to.\nChoose File, Print... and \"Print to File (PDF)\" to make a PDF file."},
     {344, "The manual could not be shown: no web browser took it.\nIt is the file %s; open it in a browser of your choice."},
+        // Opening a capture file; %1 is the file.
+    {345, "%1 is too large to open: its %2 of records need about %3 of memory, and %4 leaves %5.\n"
+          "The capture that was open stays as it is."},
+    {346, "Opening %1"},
+    {347, "There was not enough memory to open %1.\nThe capture that was open stays as it is."},
     {57616, "Open this document"},
     {57664, "Display program information, version number and copyright\nAbout"},
     {57665, "Quit the application; prompts to save documents\nExit"},

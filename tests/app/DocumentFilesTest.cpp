@@ -130,7 +130,8 @@ TEST_F(DocumentFiles, WrongEndingsAndDamagedFilesGiveTheirMessages)
     EXPECT_TRUE(Doc()->OnOpenDocument(File("caps.KSF")));
     EXPECT_EQ(Stream(Doc()->Lines()), stream);
 
-    // A changed header byte, a short file: failed, and an empty new log.
+    // A changed header byte, a short file: failed, said with the file's
+    // name, and the capture that was open stays as it was.
     for (std::size_t at : {0u, 40u, 93u}) {
         std::vector<uint8_t> bad = bytes;
         bad[at] ^= 0x01;
@@ -138,12 +139,13 @@ TEST_F(DocumentFiles, WrongEndingsAndDamagedFilesGiveTheirMessages)
         answers.shown.clear();
         EXPECT_FALSE(Doc()->OnOpenDocument(File("bad.ksf"))) << at;
         ASSERT_EQ(answers.shown.size(), 1u);
-        EXPECT_EQ(answers.shown[0], QStringLiteral("Open file failed!"));
-        EXPECT_TRUE(Stream(Doc()->Lines()).empty());
-        EXPECT_TRUE(Doc()->PathName().empty());
+        EXPECT_EQ(answers.shown[0], QStringLiteral("Open file failed!\n") + QString::fromStdString(File("bad.ksf")));
+        EXPECT_EQ(Stream(Doc()->Lines()), stream);
+        EXPECT_EQ(Doc()->PathName(), File("caps.KSF"));
     }
     WriteFileBytes(File("short.ksf"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 93));
     EXPECT_FALSE(Doc()->OnOpenDocument(File("short.ksf")));
+    EXPECT_EQ(Stream(Doc()->Lines()), stream);
     WriteFileBytes(File("empty.ksf"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 94));
     EXPECT_TRUE(Doc()->OnOpenDocument(File("empty.ksf"))) << "a header alone is an empty log";
     EXPECT_TRUE(Stream(Doc()->Lines()).empty());

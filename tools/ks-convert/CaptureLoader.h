@@ -6,7 +6,8 @@
 class CDisplayMode;
 class CLines;
 
-enum class LoadResult { Ok, TypeError, OpenFailed };
+// TooLarge: the memory it needs is not there (the converter says how much).
+enum class LoadResult { Ok, TypeError, OpenFailed, TooLarge };
 
 // The layout the program's view would give: line width and character cell.
 struct Layout {

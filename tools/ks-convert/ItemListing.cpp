@@ -8,6 +8,7 @@
 #include "CStatus.h"
 #include "CDisplayMode.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -110,15 +111,22 @@ std::string LocalTimeText(int64_t seconds)
 
 void ForEachItem(const CLines& lines, const std::function<void(const ItemRow&)>& visit)
 {
+    ForEachItem(lines, 0, lines.GetLineCount(), 0, visit);
+}
+
+void ForEachItem(const CLines& lines, int first, int end, int lineBase,
+                 const std::function<void(const ItemRow&)>& visit)
+{
+    // Every line opens with the levels at its start, which set this afresh.
     uint8_t running = lines.GetCurrentStatus();
-    for (int l = 0; l < lines.GetLineCount(); ++l) {
+    for (int l = std::max(0, first); l < std::min(end, lines.GetLineCount()); ++l) {
         const CLineInfo* line = lines.GetLine(l);
         if (line == nullptr) continue;
         for (int i = 0; i < line->GetItemCount(); ++i) {
             const CShape* item = line->GetItem(i);
             if (item == nullptr) continue;
             ItemRow row;
-            row.line = l + 1;
+            row.line = lineBase + l + 1;
             row.kind = item->GetKind();
             switch (row.kind) {
             case KIND_DATA: {
@@ -234,15 +242,25 @@ std::string CsvLine(const ItemRow& row)
     return line;
 }
 
+void WriteListingRows(const CLines& lines, int first, int end, int lineBase, OutputSink& out)
+{
+    ForEachItem(lines, first, end, lineBase, [&out](const ItemRow& row) { out.Line(ListingLine(row)); });
+}
+
+void WriteCsvRows(const CLines& lines, int first, int end, int lineBase, OutputSink& out)
+{
+    ForEachItem(lines, first, end, lineBase, [&out](const ItemRow& row) { out.Line(CsvLine(row)); });
+}
+
 void WriteListing(const CLines& lines, OutputSink& out)
 {
-    ForEachItem(lines, [&out](const ItemRow& row) { out.Line(ListingLine(row)); });
+    WriteListingRows(lines, 0, lines.GetLineCount(), 0, out);
 }
 
 void WriteCsv(const CLines& lines, OutputSink& out)
 {
     out.Line(CsvHeaderLine());
-    ForEachItem(lines, [&out](const ItemRow& row) { out.Line(CsvLine(row)); });
+    WriteCsvRows(lines, 0, lines.GetLineCount(), 0, out);
 }
 
 void WriteCounters(const CLines& lines, OutputSink& out)

@@ -26,6 +26,10 @@ struct ItemRow {
 // running levels of the log (those the counters use), not the item's own
 // previous byte, which the first change of a file does not carry.
 void ForEachItem(const CLines& lines, const std::function<void(const ItemRow&)>& visit);
+// The same for store lines [first, end), numbered as display lines
+// lineBase + 1 on (a capture walked in pieces, CaptureStream).
+void ForEachItem(const CLines& lines, int first, int end, int lineBase,
+                 const std::function<void(const ItemRow&)>& visit);
 
 std::string ListingLine(const ItemRow& row);
 std::string CsvHeaderLine();
@@ -35,6 +39,10 @@ std::string CsvLine(const ItemRow& row);
 std::string CharacterName(uint8_t character);
 // "2024-05-01 12:00:00" in local time.
 std::string LocalTimeText(int64_t seconds);
+
+// The listing's and the CSV's rows of store lines [first, end) (see above).
+void WriteListingRows(const CLines& lines, int first, int end, int lineBase, OutputSink& out);
+void WriteCsvRows(const CLines& lines, int first, int end, int lineBase, OutputSink& out);
 
 void WriteListing(const CLines& lines, OutputSink& out);
 void WriteCsv(const CLines& lines, OutputSink& out);

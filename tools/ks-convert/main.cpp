@@ -1,22 +1,16 @@
 // ks-convert: turns capture files into text. Files are opened exactly as the
 // program opens them, so what is listed is what the program would show.
-#include "CaptureLoader.h"
 #include "ConvertJob.h"
 #include "ConverterWindow.h"
 #include "ConvertOptions.h"
-#include "FindListing.h"
-#include "ItemListing.h"
 #include "OutputSink.h"
 
-#include "CLines.h"
-#include "CDisplayMode.h"
 #include "RegularFile.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,24 +101,18 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: the output is this capture file; not converted\n", path.c_str());
             continue;
         }
-        CDisplayMode mode;
-        auto lines = std::make_unique<CLines>();
-        const LoadResult result = LoadCapture(path, layout, mode, *lines);
-        if (result != LoadResult::Ok) {
+        const ConvertOutcome outcome = WriteCapture(path, options.form, layout, out, options.query, options.count);
+        if (outcome.result != LoadResult::Ok) {
             anyFailed = true;
             // Keep the order of the two streams readable on a terminal.
             out.Flush();
             if (several)
-                std::fprintf(stderr, "%s: %s\n", path.c_str(), LoadErrorText(result));
+                std::fprintf(stderr, "%s: %s\n", path.c_str(), outcome.error.c_str());
             else
-                std::fprintf(stderr, "%s\n", LoadErrorText(result));
+                std::fprintf(stderr, "%s\n", outcome.error.c_str());
             continue;
         }
-        if (searching) {
-            if (WriteFindMatches(*lines, mode, options.query, options.count, out) > 0) anyMatched = true;
-        } else {
-            WriteForm(options.form, mode, *lines, out);
-        }
+        if (outcome.matches > 0) anyMatched = true;
     }
     if (!out.Flush()) {
         std::fprintf(stderr, "ks-convert: could not write the output\n");
