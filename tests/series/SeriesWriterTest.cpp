@@ -471,6 +471,9 @@ TEST_F(SeriesWriterTest, AFailureWhileStopWaitsFailsTheStopAndIsReported)
         const bool ok = w.Stop(error);
         return std::make_pair(ok, error);
     });
+    // The failure must come while Stop waits, not before it asked.
+    const auto asked = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (w.IsActive() && std::chrono::steady_clock::now() < asked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     w.OpenFailing(ENOSPC);
     ASSERT_EQ(stopped.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     const auto [ok, error] = stopped.get();
