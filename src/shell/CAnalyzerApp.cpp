@@ -178,15 +178,24 @@ void CAnalyzerApp::EndSession(int signal)
             doc->DiscardChanges();
         }
     }
+    sessionEnded = true;
+    // A question still open (the recovery offer at start-up) is answered
+    // Cancel: nothing it would do may happen after this.
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
     if (frame) frame->close();
     if (quitApplication) quitApplication();
-    else QCoreApplication::quit();
+    // Queued, so that a signal that comes before the event loop runs (during
+    // a start-up question) still ends the program once the loop starts.
+    else QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void CAnalyzerApp::OfferRecoveredCaptures()
 {
     for (const QString& path : RecoveredCaptures()) {
-        switch (ks::Messages().Show(LoadLocalString(400), ks::MessageButtons::YesNoCancel)) {
+        const ks::MessageResult answer = ks::Messages().Show(LoadLocalString(400), ks::MessageButtons::YesNoCancel);
+        // Ended by a signal while it asked: the file stays for the next start.
+        if (sessionEnded) return;
+        switch (answer) {
         case ks::MessageResult::Yes:
             // Opened untitled and unsaved: it is now the document's to keep,
             // and the file has done its work.

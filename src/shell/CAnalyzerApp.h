@@ -86,4 +86,5 @@ private:
     CAnalyzerView* view = nullptr; // owned by the frame
     CMainFrame* frame = nullptr;   // deleted in the exit steps
     bool noFileGiven = true;
+    bool sessionEnded = false; // a termination signal was handled
 };

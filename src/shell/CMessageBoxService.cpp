@@ -1,9 +1,29 @@
 #include "CMessageBoxService.h"
 
+#include "CSplashWnd.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
+
+namespace {
+
+// A box is never owned by the splash: its timer closes and deletes it with
+// everything parented to it, a box still open on the stack among them. The
+// window the splash stands over lives on.
+QWidget* BoxParent()
+{
+    QWidget* active = QApplication::activeWindow();
+    CSplashWnd* splash = CSplashWnd::Current();
+    if (active && splash && active == splash) {
+        QWidget* under = splash->parentWidget();
+        return under ? under->window() : nullptr;
+    }
+    return active;
+}
+
+} // namespace
 
 ks::MessageResult CMessageBoxService::Show(const QString& text, ks::MessageButtons buttons)
 {
@@ -13,11 +33,11 @@ ks::MessageResult CMessageBoxService::Show(const QString& text, ks::MessageButto
         // A worker thread must never wait on the UI thread (which may be
         // waiting for that worker): the box is shown later, answered Ok.
         QMetaObject::invokeMethod(app, [text] {
-            QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Kestrane"), text);
+            QMessageBox::warning(BoxParent(), QStringLiteral("Kestrane"), text);
         }, Qt::QueuedConnection);
         return ks::MessageResult::Ok;
     }
-    QWidget* parent = QApplication::activeWindow();
+    QWidget* parent = BoxParent();
     const QString title = QStringLiteral("Kestrane");
     switch (buttons) {
     case ks::MessageButtons::Ok:

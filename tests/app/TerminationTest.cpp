@@ -7,6 +7,7 @@
 #include "CCaptureFile.h"
 #include "CLines.h"
 #include "CommandIds.h"
+#include "CSplashWnd.h"
 #include "Profile.h"
 #include "support/ChildProcess.h"
 
@@ -209,4 +210,27 @@ TEST(TerminationOfTheProgram, SigtermAndSighupWriteTheSettingsBack)
         EXPECT_NE(settings.find("[COM]"), std::string::npos) << signal;
         EXPECT_NE(settings.find("Baudrate=10"), std::string::npos) << signal;
     }
+}
+
+TEST(TerminationOfTheProgram, ARecoveredCaptureWaitingSurvivesTheSplashAndASignalDuringTheQuestion)
+{
+    // The program itself with its splash, a recovered capture waiting: the
+    // question stays open past the splash's close, and a signal while it is
+    // asked ends the program with the capture kept for the next start.
+    TempDir program;
+    for (const char* f : {"kestrane", "libCorvane.so"})
+        std::filesystem::copy_file(QCoreApplication::applicationDirPath().toStdString() + "/" + f, program.Path(f));
+    std::filesystem::create_directories(program.Path("data/Kestrane"));
+    const std::string recovered = program.Path("data/Kestrane/recovered-20261201-120000.ksf");
+    std::filesystem::copy_file(std::string(KS_SOURCE_DIR) + "/samples/modem-session.ksf", recovered);
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(program.Path("kestrane"), {},
+                            {{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_DATA_HOME", program.Path("data")}}));
+    // The splash closes 1.3 s after it opens, its fade after that; the start
+    // before it takes a second or two at most, sanitizers included.
+    std::this_thread::sleep_for(std::chrono::milliseconds(CSplashWnd::kCloseAfterMs + 3000));
+    ASSERT_EQ(::kill(child.Pid(), 0), 0) << "ended while asking: " << child.Errors();
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Finish(10000), 0) << child.Errors();
+    EXPECT_TRUE(std::filesystem::exists(recovered));
 }
