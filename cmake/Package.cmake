@@ -44,14 +44,21 @@ endforeach()
 set(KS_MAN_PAGES kestrane ks-convert ks-capture ks-probe)
 set(KS_GZIPPED "")
 foreach(page ${KS_MAN_PAGES})
+  # The version in each page's title is the project's.
+  configure_file(${KS_PACKAGING}/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
   set(out ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
   add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-    COMMAND gzip -9 -n -c ${KS_PACKAGING}/man/${page}.1 > ${out}
-    DEPENDS ${KS_PACKAGING}/man/${page}.1 VERBATIM)
+    COMMAND gzip -9 -n -c ${CMAKE_BINARY_DIR}/man/${page}.1 > ${out}
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1 VERBATIM)
   list(APPEND KS_GZIPPED ${out})
   install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+# The changelog's newest entry names the version the package is built as:
+# one version, from project() above, and a changelog that must agree.
+file(STRINGS ${KS_PACKAGING}/changelog KS_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT KS_CHANGELOG_TOP MATCHES "^kestrane \\(${PROJECT_VERSION}\\)")
+  message(FATAL_ERROR "packaging/changelog's newest entry is not version ${PROJECT_VERSION}: ${KS_CHANGELOG_TOP}")
+endif()
 set(out ${CMAKE_BINARY_DIR}/doc/changelog.gz)
 add_custom_command(OUTPUT ${out}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
@@ -81,7 +88,10 @@ install(CODE "
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Kestrane developers <kestrane@example.org>")
+# The address is a placeholder (the reserved "invalid" domain) until the
+# project has one to publish; packaging/copyright says the same.
+set(CPACK_PACKAGE_CONTACT "Kestrane developers <maintainers@kestrane.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "line monitor for RS-232 serial links")
 # The summary is the synopsis; CPack indents the text below it and marks the
 # empty line as a paragraph break.
