@@ -29,23 +29,38 @@ ParsedFindText ParseFindText(const QString& text, int format)
         for (QChar c : text) Append(out, c.unicode() <= 0xFF ? static_cast<uint8_t>(c.unicode()) : uint8_t('?'));
         return out;
     }
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        while (i < n && text[i] == u'x') ++i;
-        if (i >= n) break;
-        const qsizetype start = i;
-        while (i < n && text[i] != u'x') ++i;
-        // Only the last two digits of the leading number matter, so keep
-        // the value modulo 256 as the digits come.
-        unsigned value = 0;
-        qsizetype k = start;
-        for (; k < i && HexDigit(text[k]) >= 0; ++k) value = ((value << 4) | static_cast<unsigned>(HexDigit(text[k]))) & 0xFF;
-        if (k == start) {
-            ++out.skippedTokens;
-            continue;
+    // White space separates tokens as 'x' does; "0x" before a word is its
+    // prefix, not a zero byte.
+    QString spaced = text;
+    for (QChar& c : spaced)
+        if (c.isSpace()) c = u' ';
+    for (const QString& word : spaced.split(u' ', Qt::SkipEmptyParts)) {
+        QString rest = word;
+        if (rest.startsWith(QLatin1String("0x")) || rest.startsWith(QLatin1String("0X"))) rest = u'x' + rest.mid(2);
+        for (const QString& token : rest.split(u'x', Qt::SkipEmptyParts)) {
+            qsizetype digits = 0;
+            while (digits < token.size() && HexDigit(token[digits]) >= 0) ++digits;
+            if (digits == 0) {
+                ++out.skippedTokens;
+                continue;
+            }
+            if (digits == token.size() && (digits <= 2 || digits % 2 == 0)) {
+                // One byte, or one byte per pair of digits.
+                const qsizetype step = digits <= 2 ? digits : 2;
+                for (qsizetype k = 0; k < digits; k += step) {
+                    unsigned value = 0;
+                    for (qsizetype d = k; d < k + step; ++d) value = (value << 4) | static_cast<unsigned>(HexDigit(token[d]));
+                    Append(out, static_cast<uint8_t>(value));
+                }
+                continue;
+            }
+            // Not clear: the number at the start, modulo 256, as the find
+            // edit always read it.
+            out.unclearTokens << token;
+            unsigned value = 0;
+            for (qsizetype k = 0; k < digits; ++k) value = ((value << 4) | static_cast<unsigned>(HexDigit(token[k]))) & 0xFF;
+            Append(out, static_cast<uint8_t>(value));
         }
-        Append(out, static_cast<uint8_t>(value));
     }
     return out;
 }

@@ -3,6 +3,7 @@
 // (one byte per character) or HEX ("x41x42": one byte per token between runs
 // of 'x'). Switching the format rebuilds the text from the bytes.
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -19,12 +20,18 @@ struct ParsedFindText {
     int skippedTokens = 0;
     // The text held more than kMaxFindBytes bytes; the rest was left out.
     bool truncated = false;
+    // HEX words that are not one clear byte sequence: neither one or two
+    // digits nor whole pairs of them ("414", "41zz"). The find edit reads
+    // them as before (the number at the start, modulo 256); a command line
+    // refuses them.
+    QStringList unclearTokens;
 };
 
 // ASCII: every character is one byte (Latin-1; a character beyond it, which
-// no serial byte can be, counts as '?'). HEX: each token gives the
-// hexadecimal number at its start modulo 256, so only its last two digits
-// count ("4142" is 0x42).
+// no serial byte can be, counts as '?'). HEX: tokens are separated by 'x'
+// and by white space, a word may begin with "0x"; a token of one or two
+// digits is one byte, a run of whole pairs is one byte per pair ("4142",
+// "41 42", "x41x42" and "0x41 0x42" are all 0x41 0x42).
 ParsedFindText ParseFindText(const QString& text, int format);
 
 // The text for `bytes` in a format: ASCII keeps only 0x20..0x7E, HEX writes

@@ -12,10 +12,15 @@ Bytes Hex(const char* text) { return ParseFindText(QString::fromLatin1(text), FO
 
 } // namespace
 
-TEST(FindText, HexTokensGiveTheLastTwoDigitsOfTheirLeadingNumber)
+TEST(FindText, HexTokensAreOneByteOrWholePairsAndOtherwiseTheirLeadingNumber)
 {
     EXPECT_EQ(Hex("x41x42"), (Bytes{0x41, 0x42}));
-    EXPECT_EQ(Hex("x4142"), (Bytes{0x42}));
+    EXPECT_EQ(Hex("x4142"), (Bytes{0x41, 0x42})) << "pairs run together";
+    EXPECT_EQ(Hex("01 03"), (Bytes{0x01, 0x03})) << "a space separates as x does";
+    EXPECT_EQ(Hex("0x0D 0X0a"), (Bytes{0x0D, 0x0A})) << "0x is a prefix, not a zero byte";
+    const ParsedFindText unclear = ParseFindText(QStringLiteral("x414x42"), FORMAT_HEX);
+    EXPECT_EQ(unclear.bytes, (Bytes{0x14, 0x42})) << "an odd run keeps its last two digits";
+    EXPECT_EQ(unclear.unclearTokens, QStringList{QStringLiteral("414")});
     EXPECT_EQ(Hex("xA"), (Bytes{0x0A}));
     EXPECT_EQ(Hex("0dx0A"), (Bytes{0x0D, 0x0A})) << "a leading x is not required";
     EXPECT_EQ(Hex("xx41xxx42xx"), (Bytes{0x41, 0x42})) << "runs of x make no empty tokens";

@@ -79,12 +79,20 @@ TEST_F(ConvertFind, DataMatchesListTheirLineItemAndBytes)
 
     EXPECT_EQ(Count({"--find-text", "AT"}, data), "3\n");
     EXPECT_EQ(Count({"--find-hex", "x41x54", "--dir", "txd"}, data), "2\n");
-    EXPECT_EQ(Count({"--find-hex=x4141x4154", "--dir=rxd"}, data), "1\n") << "only the last two digits count";
+    EXPECT_EQ(Count({"--find-hex=41 54", "--dir=rxd"}, data), "1\n") << "bytes separated by a space";
+    EXPECT_EQ(Count({"--find-hex=0x41 0x54", "--dir=rxd"}, data), "1\n");
+    EXPECT_EQ(Count({"--find-hex=4154", "--dir=rxd"}, data), "1\n") << "pairs run together";
     EXPECT_EQ(Count({"--find-text", "AA"}, data), "1\n");
     EXPECT_EQ(Count({"--find-text", "zA"}, data), "1\n");
     EXPECT_EQ(Count({"--find-text", "Az"}, data, 1), "0\n") << "directions never mix";
     EXPECT_EQ(Count({"--find-text", "at"}, data, 1), "0\n") << "case counts";
-    EXPECT_EQ(Count({"--find-text", "", "--dir", "rxd"}, data), "3\n") << "an empty text: every character";
+    EXPECT_EQ(Count({"--find-text", "", "--dir", "rxd"}, data, 2), "") << "an empty pattern finds nothing to find";
+    for (const char* unclear : {"0D0", "41zz", "x", ""}) {
+        const ConvertRun refused = RunConvert({"--find-hex", unclear, "--count", Arg(data)});
+        EXPECT_EQ(refused.exitCode, 2) << unclear;
+        EXPECT_NE(refused.err.find(std::string(unclear).empty() || std::string(unclear) == "x" ? "empty" : unclear), std::string::npos)
+            << "names what it refuses: " << refused.err;
+    }
 }
 
 TEST_F(ConvertFind, StatusAndStampSearchesCountAsHighLightAllMarks)

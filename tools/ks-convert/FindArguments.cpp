@@ -150,6 +150,15 @@ bool ParseFindArguments(FindForm form, const std::string& argument, const std::s
             error = "--find-hex takes bytes such as x0Dx0A; '" + argument + "' has a part without a hexadecimal digit";
             return false;
         }
+        if (!parsed.unclearTokens.isEmpty()) {
+            error = "--find-hex takes bytes of one or two hexadecimal digits each (with an optional x or 0x), such as "
+                    "'0D 0A' or x0Dx0A; '" + parsed.unclearTokens.first().toStdString() + "' is not one";
+            return false;
+        }
+        if (parsed.bytes.empty()) {
+            error = std::string(form == FindForm::Hex ? "--find-hex" : "--find-text") + ": the pattern is empty";
+            return false;
+        }
         if (parsed.truncated) {
             error = "the pattern may be at most " + std::to_string(kMaxFindBytes) + " bytes long";
             return false;
