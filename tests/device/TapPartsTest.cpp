@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -75,6 +76,30 @@ TEST(RecordMerger, EarliestArrivalFirstOnceTheWatermarkPassesIt)
     m.Add(0, 1000 * ms + 950, 0x20, 'c');
     m.Add(0, 1000 * ms + 940, 0x20, 'd');
     EXPECT_EQ(Emit(m, INT64_MAX), (std::vector<uint8_t>{0x28, 'Y', 0x20, 'c', 0x20, 'd'}));
+}
+
+TEST(RecordMerger, EachPortKeepsItsOrderOfArrivalWhateverItsEstimatesSay)
+{
+    // Estimates that jitter by more than the gap between characters (a
+    // loaded reader): each port's characters still go out as they were read.
+    constexpr int64_t us = 1000;
+    RecordMerger m;
+    m.Start(0, false);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int64_t> jitter(-400 * us, 400 * us);
+    std::vector<uint8_t> sent[2], out;
+    for (int i = 0; i < 3000; ++i) {
+        const int port = i % 3 == 0 ? 1 : 0;
+        const auto number = static_cast<uint8_t>(sent[port].size());
+        m.Add(port, 1000 * us + i * 100 * us + jitter(random), port == 0 ? 0x20 : 0x28, number);
+        sent[port].push_back(number);
+        if (i % 50 == 49) m.Emit(1000 * us + (i - 10) * 100 * us, out);
+    }
+    m.Emit(INT64_MAX, out);
+    std::vector<uint8_t> received[2];
+    for (std::size_t k = 0; k + 1 < out.size(); k += 2) received[out[k] == 0x28 ? 1 : 0].push_back(out[k + 1]);
+    EXPECT_EQ(received[0], sent[0]);
+    EXPECT_EQ(received[1], sent[1]);
 }
 
 TEST(RecordMerger, TicksBringTheToldMillisecondsUpToEachRecord)

@@ -259,6 +259,28 @@ TEST_F(SeriesWriterTest, MarksAndTheLineStateFrameEveryFile)
     EXPECT_EQ(all, NumberedWords(0, 250));
 }
 
+TEST_F(SeriesWriterTest, ExactlyADayOfTicksStaysOneStamp)
+{
+    // Only more than a day splits: a stamp of exactly 86,400,000 ms is whole.
+    SeriesConfig c = Config(2, 1, false);
+    c.stamp = true;
+    CSeriesWriter w;
+    Start(w, c, SeriesLimits{});
+    std::vector<uint8_t> ticks;
+    for (uint32_t sum = 0; sum < 86400000u; sum += std::min<uint32_t>(8192, 86400000u - sum)) {
+        const std::vector<uint8_t> t = Tick(std::min<uint32_t>(8192, 86400000u - sum));
+        ticks.insert(ticks.end(), t.begin(), t.end());
+    }
+    Feed(w, ticks, 200);
+    int error = 0;
+    ASSERT_TRUE(w.Stop(error));
+    const SeriesFileContent f = ReadSeriesFile(dir.Path("run.ksf"));
+    ASSERT_TRUE(f.opened);
+    ASSERT_EQ(f.tokens.size(), 1u);
+    EXPECT_EQ(f.tokens[0].kind, SeriesToken::Stamp);
+    EXPECT_EQ(f.tokens[0].value, 86400000u);
+}
+
 TEST_F(SeriesWriterTest, TicksWithoutRecordsGrowOneStampUpToADayEach)
 {
     SeriesConfig c = Config(2, 1, false);
