@@ -1,6 +1,5 @@
 #include "CDisplayMode.h"
 
-#include "CCaptureFile.h"
 #include "FileWrite.h"
 #include "Profile.h"
 
@@ -242,6 +241,25 @@ bool CDisplayMode::ParseOldHeader(const unsigned char* bytes, std::size_t size)
 
 bool CDisplayMode::ReadHeader(const std::string& path)
 {
-    CCaptureFile file;
-    return file.Read(path) == CCaptureFile::Result::Ok && file.ParseHeader(*this);
+    const CaptureFileType type = CaptureFileTypeOf(path);
+    if (type == CaptureFileType::None) return false;
+    const std::size_t size = type == CaptureFileType::Current ? kCurrentHeaderSize : kOldHeaderSize;
+    // Only the header is read, whatever the file's size; only a regular file
+    // is read (a FIFO of that name is not waited on).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    unsigned char header[std::max(kCurrentHeaderSize, kOldHeaderSize)];
+    std::size_t got = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < size) {
+            const ssize_t n = ::read(fd, header + got, size - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (got < size) return false;
+    return type == CaptureFileType::Current ? ParseCurrentHeader(header, got) : ParseOldHeader(header, got);
 }
