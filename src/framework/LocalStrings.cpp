@@ -1,5 +1,7 @@
 #include "LocalStrings.h"
 
+#include "RegularFile.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QFile>
@@ -179,12 +181,14 @@ QString OwnString(int id)
 bool CLanguageCatalogue::Load(const std::string& path)
 {
     texts.clear();
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    // Opened as capture files are: the path's own bytes, and only a regular
+    // file (a FIFO of that name would hold up the start for ever).
+    std::string bytes;
+    if (ks::ReadRegularFile(path, bytes) != ks::FileRead::Ok) return false;
     // A catalogue is a few kilobytes; anything huge is not one.
-    constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
-    if (file.size() > kMaxFileSize) return false;
-    LoadFromText(QString::fromUtf8(file.readAll()));
+    constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
+    if (bytes.size() > kMaxFileSize) return false;
+    LoadFromText(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return true;
 }
 

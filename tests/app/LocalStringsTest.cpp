@@ -8,6 +8,14 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
 namespace {
 
 class CatalogueScope {
@@ -46,6 +54,18 @@ TEST(LocalStrings, CatalogueFileIsCutAndUnescaped)
     EXPECT_EQ(LoadLocalString(242).size(), kMaxLocalStringLength);
     EXPECT_FALSE(LanguageCatalogue().Load(dir.Path("missing.ini")));
     EXPECT_TRUE(LanguageCatalogue().Empty()) << "a failed load leaves no stale texts";
+
+    // A FIFO of that name is refused at once instead of holding up the start.
+    const std::string fifo = dir.Path("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::promise<bool> loaded;
+    std::thread load([&] { loaded.set_value(LanguageCatalogue().Load(fifo)); });
+    std::future<bool> result = loaded.get_future();
+    const bool returned = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)); // lets the waiting open go
+    load.join();
+    EXPECT_TRUE(returned) << "waited on the FIFO";
+    EXPECT_FALSE(result.get());
 }
 
 TEST(LocalStrings, LocaliseWindowTextKeepsDesignedTextWhenNothingIsFound)
