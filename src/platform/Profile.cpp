@@ -1,6 +1,7 @@
 #include "Profile.h"
 
 #include "DebugLog.h"
+#include "MessageService.h"
 #include "RegularFile.h"
 
 #include <QString>
@@ -230,6 +231,13 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
 {
     if (section == nullptr || key == nullptr || path.empty()) return false;
     const std::string value = text ? text : "";
+    // A line break would split the line and read back as something else (a
+    // folder's name may hold one): such a value is refused, and said.
+    if (value.find_first_of("\r\n") != std::string::npos) {
+        ks::ReportMessage(QStringLiteral("The setting %1 in [%2] holds a line break and cannot be stored in %3.")
+                              .arg(QString::fromUtf8(key), QString::fromUtf8(section), QString::fromLocal8Bit(path.c_str())));
+        return false;
+    }
     // The whole read, modify, replace cycle under the lock: two writers of
     // different keys must not each replace the file with their own copy.
     std::lock_guard lock(FileMutex());

@@ -74,6 +74,12 @@ TEST_F(ProfileTest, WriteChangesOneLineAndKeepsEverythingElse)
     EXPECT_EQ(ReadFileText(path),
               "; comment kept\n[COM]\nBaudrate=18\n  Parity = 2\nStopbit=1\n\n[Find]\nFindStr=AT\n");
     EXPECT_EQ(GetPrivateProfileIntA("Find", "Stopbit", -1, path), -1);
+
+    // A value with a line break would split its line: refused, file as it was.
+    const std::string kept = ReadFileText(path);
+    EXPECT_FALSE(WritePrivateProfileStringA("Find", "FindStr", "a\n[COM]\nBaudrate=3", path));
+    EXPECT_FALSE(WritePrivateProfileStringA("Find", "FindStr", "a\rb", path));
+    EXPECT_EQ(ReadFileText(path), kept);
 }
 
 TEST_F(ProfileTest, FirstWriteCreatesFileAndSection)
