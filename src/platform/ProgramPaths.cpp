@@ -2,6 +2,10 @@
 
 #include "RegularFile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -48,7 +52,16 @@ std::string ChooseSettingsFile(const std::string& programDirectory, const std::s
     // An installed, read-only program directory would lose every setting;
     // they are kept per user instead.
     if (readable && CanReplaceFilesIn(programDirectory)) return beside;
-    return WithSeparator(perUserDirectory) + kSettingsFileName;
+    const std::string perUser = WithSeparator(perUserDirectory) + kSettingsFileName;
+    // A user's first file starts as a copy of the one beside the program, so
+    // that an administrator's presets there ([Device], Transport=) apply.
+    struct stat st {};
+    if (read == FileRead::Ok && ::lstat(perUser.c_str(), &st) != 0 && errno == ENOENT) {
+        MakeFolder(perUserDirectory);
+        int error = 0;
+        ReplaceFile(perUser, bytes, error);
+    }
+    return perUser;
 }
 
 void InitProgramPaths()

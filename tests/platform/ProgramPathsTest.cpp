@@ -61,6 +61,8 @@ TEST_F(ProgramPathsTest, AReadOnlyFolderWithAWritableFileMovesTheSettingsPerUser
     const int result = RunUnprivileged([this] {
         const std::string chosen = ChooseSettingsFile(program, perUser);
         if (chosen != perUser + kSettingsFileName) return 1;
+        // The user's file starts from the presets beside the program.
+        if (GetPrivateProfileIntA("COM", "Baudrate", 0, chosen) != 3) return 5;
         if (!WritePrivateProfileStringA("COM", "Baudrate", "5", chosen)) return 2;
         if (GetPrivateProfileIntA("COM", "Baudrate", 0, chosen) != 5) return 3;
         // Written there anyway, every write fails, and that is said once.
