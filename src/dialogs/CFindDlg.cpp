@@ -150,9 +150,10 @@ bool CFindDlg::ReadControls()
 {
     if (directions->checkedId() >= 0) fields.direction = directions->checkedId();
     fields.page = tabs->currentIndex();
-    page1->ReadControls();
+    const bool data = page1->ReadControls();
     page2->ReadControls();
-    return page3->ReadControls();
+    const bool stamp = page3->ReadControls();
+    return data && stamp;
 }
 
 void CFindDlg::SendToOwner(int message, uintptr_t wParam)

@@ -1,5 +1,7 @@
 #include "CFindDlgTab1.h"
 
+#include "MessageService.h"
+
 #include "CFindSettings.h"
 #include "CMyEdit.h"
 #include "FindText.h"
@@ -60,17 +62,37 @@ void CFindDlgTab1::ShowFields()
 {
     showing = true;
     format->setCurrentIndex(fields.format == FORMAT_HEX ? 1 : 0);
+    edit->SetHexOnly(fields.format == FORMAT_HEX);
+    edit->setMaxLength(fields.format == FORMAT_HEX ? kMaxFindHexText : kMaxFindBytes);
     edit->setText(fields.findText);
     if (QAbstractButton* radio = directions->button(fields.directionFilter)) radio->setChecked(true);
-    edit->SetHexOnly(fields.format == FORMAT_HEX);
     showing = false;
 }
 
-void CFindDlgTab1::ReadControls()
+bool CFindDlgTab1::ReadControls()
 {
-    fields.format = format->currentIndex() == 1 ? FORMAT_HEX : FORMAT_ASCII;
-    fields.findText = edit->text();
     if (directions->checkedId() >= 0) fields.directionFilter = directions->checkedId();
+    const int shownFormat = format->currentIndex() == 1 ? FORMAT_HEX : FORMAT_ASCII;
+    const QString text = edit->text();
+    if (shownFormat == FORMAT_ASCII) {
+        for (QChar c : text) {
+            if (c.unicode() <= 0xFF) continue;
+            // No serial byte is such a character; searching for '?' in its
+            // place would find question marks. The search keeps what it had.
+            ks::Messages().Show(QStringLiteral("The text holds characters that are no single byte (beyond Latin-1). "
+                                               "Write the bytes in HEX instead."),
+                                ks::MessageButtons::Ok);
+            edit->setText(fields.format == FORMAT_ASCII ? fields.findText : ConvertFindText(fields.findText, fields.format, FORMAT_ASCII));
+            edit->setFocus();
+            edit->selectAll();
+            fields.findText = edit->text();
+            fields.format = FORMAT_ASCII;
+            return false;
+        }
+    }
+    fields.format = shownFormat;
+    fields.findText = text;
+    return true;
 }
 
 void CFindDlgTab1::OnFormatChanged()
@@ -80,6 +102,7 @@ void CFindDlgTab1::OnFormatChanged()
     ReadControls();
     fields.findText = ConvertFindText(fields.findText, before, fields.format);
     edit->SetHexOnly(fields.format == FORMAT_HEX);
+    edit->setMaxLength(fields.format == FORMAT_HEX ? kMaxFindHexText : kMaxFindBytes);
     edit->setText(fields.findText);
     edit->setFocus();
     edit->end(false);

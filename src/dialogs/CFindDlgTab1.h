@@ -17,7 +17,8 @@ public:
     CFindDlgTab1(CFindSettings& fields, QWidget* parent = nullptr);
 
     void ShowFields();
-    void ReadControls();
+    // False when the text was refused (and the page shows the earlier one).
+    bool ReadControls();
     void Localise();
 
     CMyEdit* FindEdit() const { return edit; }

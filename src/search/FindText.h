@@ -10,8 +10,13 @@
 
 enum FindTextFormat : int { FORMAT_ASCII = 0, FORMAT_HEX = 1 };
 
-// The longest pattern, in bytes (and the longest text the find edit takes).
+// The longest pattern, in bytes (and the longest ASCII text the find edit
+// takes).
 inline constexpr int kMaxFindBytes = 260;
+// The longest HEX text the find edit takes: room for the longest pattern
+// written "x41" or "0x41 " per byte, so that a switch from ASCII never cuts
+// the text mid-token.
+inline constexpr int kMaxFindHexText = 5 * kMaxFindBytes;
 
 struct ParsedFindText {
     std::vector<uint8_t> bytes;

@@ -4,6 +4,7 @@
 // the localised texts.
 #include "CButtonColor.h"
 #include "CFindDlg.h"
+#include "FindText.h"
 #include "CFindDlgTab1.h"
 #include "CFindDlgTab2.h"
 #include "CFindDlgTab3.h"
@@ -59,7 +60,7 @@ TEST_F(FindDlgTest, StartsFromTheFindSettingsAndShowsThemAll)
     EXPECT_EQ(Edit()->text(), QStringLiteral("x41x42"));
     EXPECT_EQ(List(170)->currentIndex(), 1);
     EXPECT_TRUE(Edit()->HexOnly());
-    EXPECT_EQ(Edit()->maxLength(), 260);
+    EXPECT_EQ(Edit()->maxLength(), kMaxFindHexText) << "room for a HEX text of the longest pattern";
     EXPECT_TRUE(Button(173)->isChecked()) << "RXD";
     // The CD list is the third row but the fifth condition.
     EXPECT_EQ(List(176)->currentIndex(), 3);
@@ -104,6 +105,23 @@ TEST_F(FindDlgTest, TheFormatSwitchRewritesTheTextAndHexTypingTakesOnlyHex)
     EXPECT_FALSE(Edit()->HexOnly());
     QTest::keyClicks(Edit(), "g x");
     EXPECT_EQ(Edit()->text(), QStringLiteral("ABg x"));
+
+    // The longest ASCII text fits whole into HEX, and comes back whole.
+    const QString longest(kMaxFindBytes, u'A');
+    Edit()->setText(longest);
+    List(170)->setCurrentIndex(1);
+    EXPECT_EQ(Edit()->text().size(), 3 * kMaxFindBytes) << "not cut mid-token";
+    List(170)->setCurrentIndex(0);
+    EXPECT_EQ(Edit()->text(), longest);
+
+    // A character no serial byte can be is refused; the search keeps its text.
+    Edit()->setText(QStringLiteral("AT"));
+    Click(164);
+    Edit()->setText(QStringLiteral("\u20AC"));
+    Click(164);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(dlg->Fields().findText, QStringLiteral("AT"));
+    EXPECT_EQ(Edit()->text(), QStringLiteral("AT"));
 }
 
 TEST_F(FindDlgTest, FindNextAndHighLightAllSendTheirMessagesAfterReadingTheControls)
