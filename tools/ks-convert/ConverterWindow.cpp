@@ -82,6 +82,7 @@ ConverterWindow::ConverterWindow(QWidget* parent) : QWidget(parent)
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     connect(captureEdit, &QLineEdit::textChanged, this, [this] { UpdateButton(); });
     connect(targetEdit, &QLineEdit::textChanged, this, [this] { UpdateButton(); });
+    connect(targetEdit, &QLineEdit::textEdited, this, [this] { targetSuggested = false; });
     convertButton->setDefault(true);
     UpdateButton();
 }
@@ -103,11 +104,14 @@ void ConverterWindow::BrowseCapture()
         QStringLiteral("Kestrane files (*.ksf);;Old files (*.df);;All Files (*)"));
     if (path.isEmpty()) return;
     captureEdit->setText(path);
-    // A target beside the capture, named after it, until the user says otherwise.
-    if (targetEdit->text().isEmpty()) {
+    // A target beside the capture, named after it, until the user says
+    // otherwise; a suggested one follows the next capture chosen, so that
+    // converting it never replaces the text of the capture before.
+    if (targetEdit->text().isEmpty() || targetSuggested) {
         const QFileInfo info(path);
         const int index = std::max(0, formList->currentIndex());
         targetEdit->setText(info.dir().filePath(info.completeBaseName() + QString::fromLatin1(kForms[index].extension)));
+        targetSuggested = true;
     }
 }
 
@@ -115,7 +119,9 @@ void ConverterWindow::BrowseTarget()
 {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), targetEdit->text(),
         QStringLiteral("Text files (*.txt);;CSV files (*.csv);;All Files (*)"));
-    if (!path.isEmpty()) targetEdit->setText(path);
+    if (path.isEmpty()) return;
+    targetEdit->setText(path);
+    targetSuggested = false;
 }
 
 bool ConverterWindow::Convert()

@@ -31,6 +31,8 @@ private:
 
     QLineEdit* captureEdit;
     QLineEdit* targetEdit;
+    // The target is the one named after the capture, not one the user gave.
+    bool targetSuggested = false;
     QComboBox* formList;
     QPushButton* convertButton;
     QLabel* resultLabel;
