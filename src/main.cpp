@@ -4,6 +4,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
@@ -23,6 +25,8 @@ int main(int argc, char** argv)
     int result = 1;
     {
         CAnalyzerApp app;
+        // What Qt left of argv, byte for byte: the arguments above decoded.
+        app.SetArgumentBytes(std::vector<std::string>(argv + 1, argv + argc));
         if (app.InitInstance(arguments)) result = QApplication::exec();
     }
     return result;

@@ -86,6 +86,7 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     // At most one capture file to open; other options are not ours to read,
     // except the transport's name, which is not a file either.
     QString file;
+    std::string fileBytes;
     bool transportGiven = false;
     std::string transportName;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -102,6 +103,12 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
         }
         if (argument.startsWith(u'-') || !file.isEmpty()) continue;
         file = argument;
+        // The name's own bytes where main gave them: a name that is not
+        // valid UTF-8 has no faithful QString.
+        if (argumentBytes.size() == static_cast<std::size_t>(arguments.size()))
+            fileBytes = argumentBytes[static_cast<std::size_t>(i)];
+        else
+            fileBytes = QFile::encodeName(argument).toStdString();
     }
     noFileGiven = file.isEmpty();
     CSplashWnd::EnableSplashScreen(options.splash);
@@ -139,7 +146,7 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
             if (width < 200) width = area.width() - 160; // count bar, scroll bar, borders
             view->EnsureLineWidth(width);
         }
-        if (!OpenDocumentFile(file)) return false;
+        if (!OpenDocumentBytes(fileBytes, file)) return false;
     }
     if (options.showWindow) frame->showMaximized();
     if (noFileGiven) OfferRecoveredCaptures();
@@ -227,10 +234,15 @@ void CAnalyzerApp::ChooseLinkTransport(const std::string* commandLineName)
 
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)
 {
+    return OpenDocumentBytes(QFile::encodeName(path).toStdString(), path);
+}
+
+bool CAnalyzerApp::OpenDocumentBytes(const std::string& path, const QString& shown)
+{
     // Unsaved changes are offered for saving before they are replaced.
     if (!doc->SaveModified()) return false;
-    if (!doc->OnOpenDocument(path.toStdString())) return false;
-    AddRecentFile(path);
+    if (!doc->OnOpenDocument(path)) return false;
+    AddRecentFile(shown);
     // An opened document activates the frame, which opens a link not yet open.
     if (frame) frame->OnDocumentActivated();
     return true;

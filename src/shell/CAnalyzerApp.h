@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+#include <string>
 
 class CAnalyzerDoc;
 class CAnalyzerView;
@@ -50,6 +52,12 @@ public:
 
     // Opens a capture file the framework's way (the recent-file list too).
     bool OpenDocumentFile(const QString& path);
+    // The same with the name's bytes as the system has them; `shown` is
+    // what the recent-file list keeps.
+    bool OpenDocumentBytes(const std::string& path, const QString& shown);
+    // The command line's arguments as bytes, in the order of those given to
+    // InitInstance (main sets them; a file's name is taken from here).
+    void SetArgumentBytes(std::vector<std::string> bytes) { argumentBytes = std::move(bytes); }
     // The firmware text the about box shows.
     QString AboutFirmwareText() const;
     // Chooses a file to open; replaced in tests. Empty means cancelled.
@@ -87,4 +95,5 @@ private:
     CMainFrame* frame = nullptr;   // deleted in the exit steps
     bool noFileGiven = true;
     bool sessionEnded = false; // a termination signal was handled
+    std::vector<std::string> argumentBytes;
 };
