@@ -139,7 +139,10 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
     } else {
         // The line width is normally taken from the window at the first new
         // document. Opening a file first would lay it out with no width at
-        // all (one item per line), so the view gets the width it has now.
+        // all (one item per line), so the view gets the width it has once
+        // shown: before that its inner layouts have not run, and the view is
+        // a fraction of its width (a width that would then be saved).
+        if (options.showWindow) frame->showMaximized();
         if (doc->DisplayMode().cxLine < 1) {
             if (frame->layout()) frame->layout()->activate();
             int width = view->viewport()->width();
@@ -148,7 +151,7 @@ bool CAnalyzerApp::InitInstance(const QStringList& arguments)
         }
         if (!OpenDocumentBytes(fileBytes, file)) return false;
     }
-    if (options.showWindow) frame->showMaximized();
+    if (options.showWindow && noFileGiven) frame->showMaximized();
     if (noFileGiven) OfferRecoveredCaptures();
     return true;
 }
