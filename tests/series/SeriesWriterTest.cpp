@@ -259,6 +259,21 @@ TEST_F(SeriesWriterTest, MarksAndTheLineStateFrameEveryFile)
     EXPECT_EQ(all, NumberedWords(0, 250));
 }
 
+namespace {
+
+// Tick records of 8192 ms each and one of the rest, `total` ms in all.
+std::vector<uint8_t> TicksOf(uint32_t total)
+{
+    std::vector<uint8_t> ticks;
+    for (uint32_t sum = 0; sum < total; sum += std::min<uint32_t>(8192, total - sum)) {
+        const std::vector<uint8_t> t = Tick(std::min<uint32_t>(8192, total - sum));
+        ticks.insert(ticks.end(), t.begin(), t.end());
+    }
+    return ticks;
+}
+
+} // namespace
+
 TEST_F(SeriesWriterTest, ExactlyADayOfTicksStaysOneStamp)
 {
     // Only more than a day splits: a stamp of exactly 86,400,000 ms is whole.
@@ -266,12 +281,7 @@ TEST_F(SeriesWriterTest, ExactlyADayOfTicksStaysOneStamp)
     c.stamp = true;
     CSeriesWriter w;
     Start(w, c, SeriesLimits{});
-    std::vector<uint8_t> ticks;
-    for (uint32_t sum = 0; sum < 86400000u; sum += std::min<uint32_t>(8192, 86400000u - sum)) {
-        const std::vector<uint8_t> t = Tick(std::min<uint32_t>(8192, 86400000u - sum));
-        ticks.insert(ticks.end(), t.begin(), t.end());
-    }
-    Feed(w, ticks, 200);
+    Feed(w, TicksOf(86400000u), 200);
     int error = 0;
     ASSERT_TRUE(w.Stop(error));
     const SeriesFileContent f = ReadSeriesFile(dir.Path("run.ksf"));
@@ -297,12 +307,7 @@ TEST_F(SeriesWriterTest, TicksWithoutRecordsGrowOneStampUpToADayEach)
     // Then a day and 5 s of ticks in 8192 ms steps and one of the rest, and
     // a further second: a full day's stamp and one of 6000 ms.
     const uint32_t total = 86400000u + 5000u;
-    std::vector<uint8_t> ticks;
-    for (uint32_t sum = 0; sum < total; sum += std::min<uint32_t>(8192, total - sum)) {
-        const std::vector<uint8_t> t = Tick(std::min<uint32_t>(8192, total - sum));
-        ticks.insert(ticks.end(), t.begin(), t.end());
-    }
-    Feed(w, ticks, 200);
+    Feed(w, TicksOf(total), 200);
     w.AddBlock(Tick(1000).data(), 2, 201);
     int error = 0;
     ASSERT_TRUE(w.Stop(error));
