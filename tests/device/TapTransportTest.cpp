@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -301,6 +305,24 @@ TEST(TapTransport, AnAdapterPulledOutEndsTheCaptureAfterWhatItDelivered)
     EXPECT_EQ(tap.OfType(1).size(), 9u);
     EXPECT_EQ(tap.recorder.LostCalls(), 1);
     EXPECT_TRUE(tap.messages.Texts().isEmpty()) << "a lost probe is the program's to report";
+}
+
+// The reader dates what it reads: on a loaded machine it must not wait
+// behind ordinary threads for a core.
+TEST(TapTransport, TheReaderRunsAboveOrdinaryThreads)
+{
+    TapLink tap;
+    ASSERT_TRUE(tap.Open(3));
+    pid_t reader = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "ks-tap-read") reader = std::stoi(task.path().filename().string());
+    }
+    ASSERT_NE(reader, 0) << "no reader thread";
+    const bool realTime = ::sched_getscheduler(reader) == SCHED_FIFO;
+    const bool nicer = ::getpriority(PRIO_PROCESS, static_cast<id_t>(reader)) < ::getpriority(PRIO_PROCESS, 0);
+    EXPECT_TRUE(realTime || nicer);
 }
 
 } // namespace

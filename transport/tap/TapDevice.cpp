@@ -4,6 +4,7 @@
 #include "LineSetup.h"
 #include "ModemIo.h"
 #include "PipeOutput.h"
+#include "ReaderPriority.h"
 #include "ProbeTransport.h"
 #include "TapClock.h"
 
@@ -346,6 +347,7 @@ void TapDevice::Run()
     sigaddset(&set, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
     ::pthread_setname_np(::pthread_self(), "ks-tap-read");
+    RaiseReaderPriority();
 
     std::unique_lock<std::mutex> lock(mutex);
     while (!quit && alive) {
