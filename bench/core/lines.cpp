@@ -2,7 +2,6 @@
 // 10-million-record capture, and the memory a stored record costs.
 #include "CDisplayMode.h"
 #include "CLines.h"
-#include "ItemPool.h"
 
 #include <benchmark/benchmark.h>
 
@@ -144,13 +143,10 @@ void BM_MemoryPerDataRecord(benchmark::State& state)
     const CDisplayMode mode = LiveMode();
     for (auto _ : state) {
         const long before = ResidentKiB();
-        const std::size_t poolBefore = ItemPool::ReservedBytes();
         auto* lines = new CLines;
         lines->OpenCaptureBody(path, mode);
         const long after = ResidentKiB();
         state.counters["rss bytes/record"] = static_cast<double>(after - before) * 1024.0 / kFileRecords;
-        state.counters["pool bytes/record"] =
-            static_cast<double>(ItemPool::ReservedBytes() - poolBefore) / kFileRecords;
         state.PauseTiming();
         delete lines;
         state.ResumeTiming();

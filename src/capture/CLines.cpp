@@ -8,48 +8,71 @@
 #include "DeviceRecord.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <memory>
 
 const std::array<const char*, CNT_COUNT> kCounterFormats = {
     "TXD:%u", "RXD:%u", "RTS:%u", "RTS:%u", "CTS:%u", "CTS:%u", "CD:%u",
     "CD:%u",  "DTR:%u", "DTR:%u", "DSR:%u", "DSR:%u", "ERR:%u"};
 
-CLineInfo::~CLineInfo()
+int CLineInfo::SlotOf(int index) const
 {
-    for (CShape* item : items) delete item;
+    if (wide.empty() || index <= wide.front().item) return index;
+    // The wide items before `index` decide how far its slot is moved.
+    const auto after = std::lower_bound(wide.begin(), wide.end(), index,
+                                        [](const Wide& w, int i) { return w.item < i; });
+    return index + std::prev(after)->extraThrough;
 }
 
-CLines::~CLines()
+void CLineInfo::Push(const CShape& item)
 {
-    for (CLineInfo* line : lines) delete line;
+    const auto n = static_cast<std::size_t>(item.Slots());
+    const std::size_t at = itemSlots.size();
+    itemSlots.resize(at + n);
+    std::memcpy(static_cast<void*>(&itemSlots[at]), static_cast<const void*>(&item), n * sizeof(CShape));
+    if (n > 1) wide.push_back({count, (wide.empty() ? 0 : wide.back().extraThrough) + static_cast<int>(n - 1)});
+    ++count;
 }
+
+void CLineInfo::Pop()
+{
+    if (count == 0) return;
+    --count;
+    if (!wide.empty() && wide.back().item == count) wide.pop_back();
+    itemSlots.resize(static_cast<std::size_t>(SlotOf(count)));
+}
+
+CLines::~CLines() = default;
 
 CShape* CLines::LastItem() const
 {
-    if (lines.empty() || lines.back()->items.empty()) return nullptr;
-    return lines.back()->items.back();
+    if (lines.empty()) return nullptr;
+    return lines.back()->GetItem(lines.back()->GetItemCount() - 1);
 }
 
-void CLines::AppendItem(CShape* item, const CDisplayMode& mode, bool isData)
+void CLines::AppendItem(const CShape& item, const CDisplayMode& mode, bool isData)
 {
-    const int w = item->GetExtent(mode, 1).cx;
+    const int w = item.GetExtent(mode, 1).cx;
     if (lines.empty() || static_cast<int64_t>(lines.back()->width) + w > mode.cxLine) {
         if (!lines.empty()) {
-            // A closed line never grows again: give back the array's slack so
-            // that a long capture costs a pointer per item, not up to two.
-            lines.back()->items.shrink_to_fit();
+            // A closed line never grows again: give back the array's slack.
+            lines.back()->itemSlots.shrink_to_fit();
+            lines.back()->wide.shrink_to_fit();
         }
-        auto* line = new CLineInfo;
+        auto line = std::make_unique<CLineInfo>();
         // Room for a line of one-cell items at once, so that filling a line
-        // costs no regrowth (and leaves no freed arrays behind in the heap).
+        // costs no regrowth (and leaves no freed arrays behind in the heap);
+        // every item takes at least one cell per slot but the line start.
         const int cells = mode.cxChar > 0 && mode.cxLine > 0 ? mode.cxLine / mode.cxChar + 2 : 16;
-        line->items.reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)));
-        auto* start = new CStatus(currentStatus, currentStatus);
-        start->MakeLineStart();
-        line->items.push_back(start);
-        lines.push_back(line);
+        line->itemSlots.reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)));
+        CStatus start(currentStatus, currentStatus);
+        start.MakeLineStart();
+        line->Push(start);
+        lines.push_back(std::move(line));
     }
-    CLineInfo* line = lines.back();
-    line->items.push_back(item);
+    CLineInfo* line = lines.back().get();
+    line->Push(item);
     line->width += w;
     if (isData) ++line->dataCount;
     modified = 1;
@@ -61,7 +84,7 @@ void CLines::AddDataChar(uint8_t character, uint8_t b0, const CDisplayMode& mode
         provisional = 0;
         return;
     }
-    AppendItem(new CDataChar(character, b0), mode, true);
+    AppendItem(CDataChar(character, b0), mode, true);
     if (b0 & rec::kError) {
         ++counters[CNT_ERR];
     } else {
@@ -76,7 +99,7 @@ int CLines::AddStatus(uint8_t status, const CDisplayMode& mode)
         provisional = 0;
         return 0;
     }
-    auto* item = new CStatus(status, currentStatus);
+    const CStatus item(status, currentStatus);
     struct Line {
         uint8_t bit;
         int rise;
@@ -104,16 +127,12 @@ void CLines::AddTick(uint32_t ms, uint32_t time, const CDisplayMode& mode)
         const uint32_t carry = stamp->Accumulate(ms, time);
         tickAccumulator += ms;
         if (carry > 0) {
-            AppendItem(new CStamp(carry, time), mode, false);
+            AppendItem(CStamp(carry, time), mode, false);
             tickAccumulator = carry;
         }
     } else {
-        auto* stamp = new CStamp(ms, time);
-        if (stamp->GetExtent(mode, 1).cx > 0) {
-            AppendItem(stamp, mode, false);
-        } else {
-            delete stamp;
-        }
+        const CStamp stamp(ms, time);
+        if (stamp.GetExtent(mode, 1).cx > 0) AppendItem(stamp, mode, false);
         tickAccumulator = ms;
     }
     provisional = 0;
@@ -124,22 +143,18 @@ void CLines::AddIdleTime(uint32_t ms, uint32_t time, const CDisplayMode& mode)
     if (!mode.Stamp) return;
     if (CShape* last = LastItem(); last != nullptr && last->GetKind() == KIND_STAMP) {
         const uint32_t carry = static_cast<CStamp*>(last)->Accumulate(ms, time);
-        if (carry > 0) AppendItem(new CStamp(carry, time), mode, false);
+        if (carry > 0) AppendItem(CStamp(carry, time), mode, false);
         return;
     }
-    auto* stamp = new CStamp(ms, time);
-    if (stamp->GetExtent(mode, 1).cx > 0) {
-        AppendItem(stamp, mode, false);
-    } else {
-        delete stamp;
-    }
+    const CStamp stamp(ms, time);
+    if (stamp.GetExtent(mode, 1).cx > 0) AppendItem(stamp, mode, false);
     tickAccumulator = 0;
     provisional = 1;
 }
 
 void CLines::AddStartStopTime(int64_t time, const CDisplayMode& mode)
 {
-    AppendItem(new CStampTime(time), mode, false);
+    AppendItem(CStampTime(time), mode, false);
     provisional = 0;
 }
 
@@ -148,10 +163,9 @@ void CLines::RemoveProvisionalStamp(const CDisplayMode& mode)
     if (!provisional) return;
     CShape* last = LastItem();
     if (last == nullptr || last->GetKind() != KIND_STAMP) return;
-    CLineInfo* line = lines.back();
+    CLineInfo* line = lines.back().get();
     line->width = std::max(0, line->width - last->GetExtent(mode, 1).cx);
-    delete last;
-    line->items.pop_back();
+    line->Pop();
     provisional = 0;
 }
 
@@ -159,7 +173,6 @@ int CLines::TrimOldest()
 {
     const int excess = static_cast<int>(lines.size()) - kMaxLines;
     if (excess < kTrimStep) return 0;
-    for (int i = 0; i < excess; ++i) delete lines[static_cast<std::size_t>(i)];
     lines.erase(lines.begin(), lines.begin() + excess);
     modified = 1;
     return excess;
@@ -167,7 +180,6 @@ int CLines::TrimOldest()
 
 void CLines::Clear()
 {
-    for (CLineInfo* line : lines) delete line;
     lines.clear();
     lines.shrink_to_fit();
     currentStatus = rec::kAllInactive;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ public:
     int GetLineCount() const { return static_cast<int>(lines.size()); }
     CLineInfo* GetLine(int index) const
     {
-        return index >= 0 && index < static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(index)] : nullptr;
+        return index >= 0 && index < static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(index)].get() : nullptr;
     }
     int GetLastLineIndex() const { return lines.empty() ? 0 : static_cast<int>(lines.size()) - 1; }
     int GetLastItemIndex() const { return lines.empty() ? -1 : lines.back()->GetItemCount() - 1; }
@@ -86,11 +87,12 @@ public:
     void EncodeLines(int first, int count, ByteBuffer& out) const;
 
 private:
-    void AppendItem(CShape* item, const CDisplayMode& mode, bool isData);
+    // `item` is a whole object of its own class.
+    void AppendItem(const CShape& item, const CDisplayMode& mode, bool isData);
     CShape* LastItem() const;
     void SetCurrentStatusForDecoding(uint8_t status) { currentStatus = status; }
 
-    std::vector<CLineInfo*> lines; // owned, oldest first
+    std::vector<std::unique_ptr<CLineInfo>> lines; // oldest first
     int modified = 0;
     uint8_t currentStatus = 0x1F;
     uint32_t tickAccumulator = 0;
