@@ -1,9 +1,13 @@
 #pragma once
 // One display line: a horizontal run of items that fits the line width, kept
-// as one array of 4-byte item slots (see CShape.h).
+// as one array of 4-byte item slots (see CShape.h) that the line store's
+// arena holds (SlotArena.h).
 #include "CShape.h"
 
+#include <cstdint>
 #include <vector>
+
+class SlotArena;
 
 class CLineInfo {
 public:
@@ -17,7 +21,7 @@ public:
     CShape* GetItem(int index) const
     {
         if (index < 0 || index >= count) return nullptr;
-        return const_cast<CShape*>(&itemSlots[static_cast<std::size_t>(SlotOf(index))]);
+        return itemSlots + SlotOf(index);
     }
     int GetWidth() const { return width; }
     int GetDataCount() const { return dataCount; }
@@ -34,12 +38,18 @@ private:
     };
 
     int SlotOf(int index) const;
-    // Appends `item`, a whole object of its own class (all its slots).
-    void Push(const CShape& item);
+    // Appends `item`, a whole object of its own class (all its slots),
+    // growing the array from `arena` when it is full.
+    void Push(const CShape& item, SlotArena& arena);
+    void Reserve(std::size_t slots, SlotArena& arena);
     // Removes the last item.
     void Pop();
+    // Gives the array back to `arena`; the line is then empty.
+    void Release(SlotArena& arena) noexcept;
 
-    std::vector<CShape> itemSlots;
+    CShape* itemSlots = nullptr;
+    uint32_t slotCount = 0;
+    uint32_t slotCapacity = 0;
     std::vector<Wide> wide;
     int count = 0;
     int width = 0;

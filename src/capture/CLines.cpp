@@ -25,13 +25,38 @@ int CLineInfo::SlotOf(int index) const
     return index + std::prev(after)->extraThrough;
 }
 
-void CLineInfo::Push(const CShape& item)
+void CLineInfo::Reserve(std::size_t slots, SlotArena& arena)
 {
-    const auto n = static_cast<std::size_t>(item.Slots());
-    const std::size_t at = itemSlots.size();
-    itemSlots.resize(at + n);
-    std::memcpy(static_cast<void*>(&itemSlots[at]), static_cast<const void*>(&item), n * sizeof(CShape));
-    if (n > 1) wide.push_back({count, (wide.empty() ? 0 : wide.back().extraThrough) + static_cast<int>(n - 1)});
+    if (slots <= slotCapacity) return;
+    CShape* grown = arena.Take(slots);
+    if (slotCount > 0) std::memcpy(static_cast<void*>(grown), static_cast<const void*>(itemSlots), slotCount * sizeof(CShape));
+    arena.Give(itemSlots, slotCapacity);
+    itemSlots = grown;
+    slotCapacity = static_cast<uint32_t>(slots);
+}
+
+void CLineInfo::Release(SlotArena& arena) noexcept
+{
+    arena.Give(itemSlots, slotCapacity);
+    itemSlots = nullptr;
+    slotCount = slotCapacity = 0;
+    wide.clear();
+    count = width = dataCount = 0;
+}
+
+void CLineInfo::Push(const CShape& item, SlotArena& arena)
+{
+    const auto n = static_cast<uint32_t>(item.Slots());
+    if (slotCount + n > slotCapacity) Reserve(std::max<std::size_t>(2 * std::size_t{slotCapacity}, slotCount + n + 8), arena);
+    std::memcpy(static_cast<void*>(itemSlots + slotCount), static_cast<const void*>(&item), n * sizeof(CShape));
+    slotCount += n;
+    if (n == 1) {
+        ++count;
+        return;
+    }
+    // Lines with stamps hold a few of them: room for several at once.
+    if (wide.empty()) wide.reserve(8);
+    wide.push_back({count, (wide.empty() ? 0 : wide.back().extraThrough) + static_cast<int>(n - 1)});
     ++count;
 }
 
@@ -40,41 +65,43 @@ void CLineInfo::Pop()
     if (count == 0) return;
     --count;
     if (!wide.empty() && wide.back().item == count) wide.pop_back();
-    itemSlots.resize(static_cast<std::size_t>(SlotOf(count)));
+    slotCount = static_cast<uint32_t>(SlotOf(count));
 }
 
-CLines::~CLines() = default;
+CLines::~CLines()
+{
+    for (CLineInfo& line : lines) line.Release(arena);
+}
 
 CShape* CLines::LastItem() const
 {
     if (lines.empty()) return nullptr;
-    return lines.back()->GetItem(lines.back()->GetItemCount() - 1);
+    return lines.back().GetItem(lines.back().GetItemCount() - 1);
+}
+
+CLineInfo& CLines::LineWithRoom(int w, const CDisplayMode& mode)
+{
+    if (lines.empty() || static_cast<int64_t>(lines.back().width) + w > mode.cxLine) {
+        CLineInfo& line = lines.emplace_back();
+        // Room for a line of one-cell items at once, so that filling a line
+        // costs no regrowth: every item takes at least one cell per slot but
+        // the line start.
+        const int cells = mode.cxChar > 0 && mode.cxLine > 0 ? mode.cxLine / mode.cxChar + 2 : 16;
+        line.Reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)), arena);
+        CStatus start(currentStatus, currentStatus);
+        start.MakeLineStart();
+        line.Push(start, arena);
+    }
+    return lines.back();
 }
 
 void CLines::AppendItem(const CShape& item, const CDisplayMode& mode, bool isData)
 {
     const int w = item.GetExtent(mode, 1).cx;
-    if (lines.empty() || static_cast<int64_t>(lines.back()->width) + w > mode.cxLine) {
-        if (!lines.empty()) {
-            // A closed line never grows again: give back the array's slack.
-            lines.back()->itemSlots.shrink_to_fit();
-            lines.back()->wide.shrink_to_fit();
-        }
-        auto line = std::make_unique<CLineInfo>();
-        // Room for a line of one-cell items at once, so that filling a line
-        // costs no regrowth (and leaves no freed arrays behind in the heap);
-        // every item takes at least one cell per slot but the line start.
-        const int cells = mode.cxChar > 0 && mode.cxLine > 0 ? mode.cxLine / mode.cxChar + 2 : 16;
-        line->itemSlots.reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)));
-        CStatus start(currentStatus, currentStatus);
-        start.MakeLineStart();
-        line->Push(start);
-        lines.push_back(std::move(line));
-    }
-    CLineInfo* line = lines.back().get();
-    line->Push(item);
-    line->width += w;
-    if (isData) ++line->dataCount;
+    CLineInfo& line = LineWithRoom(w, mode);
+    line.Push(item, arena);
+    line.width += w;
+    if (isData) ++line.dataCount;
     modified = 1;
 }
 
@@ -84,7 +111,13 @@ void CLines::AddDataChar(uint8_t character, uint8_t b0, const CDisplayMode& mode
         provisional = 0;
         return;
     }
-    AppendItem(CDataChar(character, b0), mode, true);
+    // Nearly every record is a character: placed here without asking the
+    // item its width (a character is one cell wide while Data is on).
+    CLineInfo& line = LineWithRoom(mode.cxChar, mode);
+    line.Push(CDataChar(character, b0), arena);
+    line.width += mode.cxChar;
+    ++line.dataCount;
+    modified = 1;
     if (b0 & rec::kError) {
         ++counters[CNT_ERR];
     } else {
@@ -163,9 +196,9 @@ void CLines::RemoveProvisionalStamp(const CDisplayMode& mode)
     if (!provisional) return;
     CShape* last = LastItem();
     if (last == nullptr || last->GetKind() != KIND_STAMP) return;
-    CLineInfo* line = lines.back().get();
-    line->width = std::max(0, line->width - last->GetExtent(mode, 1).cx);
-    line->Pop();
+    CLineInfo& line = lines.back();
+    line.width = std::max(0, line.width - last->GetExtent(mode, 1).cx);
+    line.Pop();
     provisional = 0;
 }
 
@@ -173,15 +206,20 @@ int CLines::TrimOldest()
 {
     const int excess = static_cast<int>(lines.size()) - kMaxLines;
     if (excess < kTrimStep) return 0;
-    lines.erase(lines.begin(), lines.begin() + excess);
+    for (int i = 0; i < excess; ++i) {
+        lines.front().Release(arena);
+        lines.pop_front();
+    }
     modified = 1;
     return excess;
 }
 
 void CLines::Clear()
 {
+    for (CLineInfo& line : lines) line.Release(arena);
     lines.clear();
     lines.shrink_to_fit();
+    arena.Reset();
     currentStatus = rec::kAllInactive;
     modified = 0;
     tickAccumulator = 0;

@@ -165,9 +165,9 @@ void CLines::EncodeLines(int first, int count, ByteBuffer& out) const
     const int end = std::min(GetLineCount(), first + count);
     for (int i = std::max(0, first); i < end; ++i) {
         // Slot by slot: every item starts where the one before it ends.
-        const std::vector<CShape>& itemSlots = lines[static_cast<std::size_t>(i)]->itemSlots;
-        for (std::size_t k = 0; k < itemSlots.size(); k += static_cast<std::size_t>(itemSlots[k].Slots())) {
-            const CShape& item = itemSlots[k];
+        const CLineInfo& line = lines[static_cast<std::size_t>(i)];
+        for (uint32_t k = 0; k < line.slotCount; k += static_cast<uint32_t>(line.itemSlots[k].Slots())) {
+            const CShape& item = line.itemSlots[k];
             // Characters are nearly all of a capture: written here directly.
             if (item.GetKind() == KIND_DATA) {
                 const auto& data = static_cast<const CDataChar&>(item);
