@@ -10,13 +10,16 @@
 #include "RemoteFrames.h"
 #include "SshServer.h"
 #include "support/ChildProcess.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <dirent.h>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -123,6 +126,42 @@ TEST_F(RemoteCapture, AKilledConnectionIsALostProbeWithWhatArrivedKept)
     EXPECT_GE(NumberedRun(file), 20000u) << "what arrived before the kill is kept";
 }
 
+std::size_t EntriesIn(const char* folder)
+{
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++n;
+    return n;
+}
+
+TEST_F(RemoteCapture, OpenCloseCyclesLeaveNoProcessThreadOrDescriptor)
+{
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+    for (const auto& [key, value] : server.DeskEnvironment("numbered"))
+        env.push_back(std::make_unique<ScopedEnv>(key.c_str(), value));
+    const auto cycle = [] {
+        LinkRecorder recorder;
+        CUSBCom link;
+        recorder.Attach(link);
+        link.SetLibraryPath(BinDirectory() + "/libCorvane-remote.so");
+        ASSERT_TRUE(link.Open());
+        ASSERT_EQ(link.RequestStart(), 1);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (recorder.Blocks().empty() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_FALSE(recorder.Blocks().empty());
+        link.RequestStop();
+        link.Close();
+    };
+    cycle(); // the first loads what stays loaded (the library's own runtime)
+    const std::size_t fds = EntriesIn("/proc/self/fd");
+    const std::size_t threads = EntriesIn("/proc/self/task");
+    const std::size_t children = ChildrenOf(::getpid()).size();
+    for (int i = 0; i < 3; ++i) cycle();
+    EXPECT_EQ(EntriesIn("/proc/self/fd"), fds);
+    EXPECT_EQ(EntriesIn("/proc/self/task"), threads);
+    EXPECT_EQ(ChildrenOf(::getpid()).size(), children) << "every ssh was reaped";
+}
+
 // A failed open says what went wrong in one message and leaves the desk
 // usable (ks-capture ends with "not opened").
 TEST_F(RemoteCapture, AFailedOpenSaysItsCauseOnce)
@@ -153,6 +192,37 @@ TEST_F(RemoteCapture, AFailedOpenSaysItsCauseOnce)
         EXPECT_EQ(CountOf(errors, "remote probe:"), 1) << c.what << ": " << errors;
         EXPECT_NE(errors.find(c.expected), std::string::npos) << c.what << ": " << errors;
     }
+}
+
+// The authorized_keys line of the documentation: the key streams a line
+// through the forced command and runs nothing else.
+TEST(RemoteKey, ARestrictedKeyStreamsALineAndDoesNothingElse)
+{
+    const std::string serve = BinDirectory() + "/ks-capture --serve --transport numbered";
+    SshServer server({{"KS_NUMBERED_RATE", "46080"}}, "command=\"" + serve + "\",restrict");
+    if (!server.Unavailable().empty()) GTEST_SKIP() << server.Unavailable();
+    TempDir out;
+    auto environment = server.DeskEnvironment("numbered");
+    std::string errors;
+    EXPECT_EQ(RunToEnd(BinDirectory() + "/ks-capture",
+                       {"--transport", "remote", "--output", out.Path("x.ksf"), "--seconds", "1"}, &errors, environment),
+              0)
+        << errors;
+    EXPECT_GT(NumberedRun(out.Path("x.ksf")), 20000u);
+    environment["KS_REMOTE_TRANSPORT"] = "sim";
+    EXPECT_EQ(RunToEnd(BinDirectory() + "/ks-capture",
+                       {"--transport", "remote", "--output", out.Path("y.ksf"), "--seconds", "1"}, &errors, environment),
+              1)
+        << "another transport than the forced one";
+    EXPECT_NE(errors.find("opens only the transport 'numbered'"), std::string::npos) << errors;
+
+    const std::string marker = out.Path("ran");
+    std::vector<std::string> ssh = {"-o", "BatchMode=yes"};
+    std::istringstream words(server.SshOptions());
+    for (std::string w; words >> w;) ssh.push_back(w);
+    ssh.insert(ssh.end(), {server.Host(), "touch " + marker});
+    RunToEnd("/usr/bin/ssh", ssh, &errors);
+    EXPECT_FALSE(std::filesystem::exists(marker)) << "the key ran a command of the desk's choosing";
 }
 
 // The far side refuses a desk of another version, in a frame the desk shows.

@@ -65,7 +65,7 @@ std::string UserName()
 
 } // namespace
 
-SshServer::SshServer(const std::map<std::string, std::string>& farEnvironment)
+SshServer::SshServer(const std::map<std::string, std::string>& farEnvironment, const std::string& keyOptions)
 {
     if (::access(kSshd, X_OK) != 0 || ::access("/usr/bin/ssh", X_OK) != 0) {
         why = "the OpenSSH server and client are not installed (scripts/install-deps.sh installs them)";
@@ -81,7 +81,8 @@ SshServer::SshServer(const std::map<std::string, std::string>& farEnvironment)
         why = "ssh-keygen failed";
         return;
     }
-    std::filesystem::copy_file(dir.Path("user_key.pub"), dir.Path("authorized_keys"));
+    WriteFileText(dir.Path("authorized_keys"),
+                  (keyOptions.empty() ? std::string() : keyOptions + " ") + ReadFileText(dir.Path("user_key.pub")));
     for (const char* sub : {"far", "far/config/Kestrane", "far/data", "far/cache", "far/runtime"})
         std::filesystem::create_directories(dir.Path(sub));
     port = FreePort();

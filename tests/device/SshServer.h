@@ -12,8 +12,10 @@
 
 class SshServer {
 public:
-    // `farEnvironment`: more variables for the far side's sessions.
-    explicit SshServer(const std::map<std::string, std::string>& farEnvironment = {});
+    // `farEnvironment`: more variables for the far side's sessions;
+    // `keyOptions`: options before the user key in authorized_keys.
+    explicit SshServer(const std::map<std::string, std::string>& farEnvironment = {},
+                       const std::string& keyOptions = {});
     ~SshServer();
     SshServer(const SshServer&) = delete;
     SshServer& operator=(const SshServer&) = delete;
