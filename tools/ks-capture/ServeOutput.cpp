@@ -23,6 +23,7 @@ void ServeOutput::Send(remote::FrameType type, const std::string& text)
 {
     std::lock_guard<std::mutex> lock(mutex);
     remote::AppendFrame(out, type, text);
+    urgent = true;
     queued.notify_one();
 }
 
@@ -30,6 +31,7 @@ void ServeOutput::SendAnswer(remote::FrameType request, int32_t result, const st
 {
     std::lock_guard<std::mutex> lock(mutex);
     remote::AppendAnswer(out, request, result, data);
+    urgent = true;
     queued.notify_one();
 }
 
@@ -37,6 +39,7 @@ void ServeOutput::SendHello()
 {
     std::lock_guard<std::mutex> lock(mutex);
     remote::AppendHello(out);
+    urgent = true;
     queued.notify_one();
 }
 
@@ -55,6 +58,7 @@ void ServeOutput::AddRecords(const uint8_t* data, std::size_t size)
         queued.notify_one();
         return;
     }
+    if (outPos == out.size()) firstQueued = std::chrono::steady_clock::now();
     remote::AppendFrame(out, remote::FrameType::Records, data, size);
     queued.notify_one();
 }
@@ -97,6 +101,12 @@ void ServeOutput::Run()
             queued.wait_for(lock, std::chrono::milliseconds(200));
             continue;
         }
+        const auto due = firstQueued + std::chrono::milliseconds(kGatherMs);
+        if (!urgent && out.size() - outPos < kGatherBytes && std::chrono::steady_clock::now() < due) {
+            queued.wait_until(lock, due);
+            continue;
+        }
+        urgent = false;
         // The frames written now are taken out of the queue first, so that
         // producers add behind them while the write runs unlocked.
         std::vector<uint8_t> chunk(out.begin() + static_cast<std::ptrdiff_t>(outPos), out.end());

@@ -6,6 +6,7 @@
 // said once (as a notice frame that is never dropped).
 #include "RemoteFrames.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -31,6 +32,11 @@ public:
     void Finish(int waitMs);
 
     static constexpr std::size_t kRecordLimit = 8u << 20;
+    // Records wait this long for more before they go out, so that the
+    // network (and ssh and sshd on both ends) carries fewer, larger packets;
+    // answers and notices go at once.
+    static constexpr int kGatherMs = 12;
+    static constexpr std::size_t kGatherBytes = 32768;
 
 private:
     void Run();
@@ -44,5 +50,7 @@ private:
     bool droppedSaid = false;
     bool quit = false;
     bool broken = false;          // the desk is gone: nothing more can be written
+    bool urgent = false;          // a frame that is not records waits
+    std::chrono::steady_clock::time_point firstQueued; // of the records waiting
     std::thread writer;
 };
