@@ -168,6 +168,8 @@ TEST_F(RemoteCapture, AFailedOpenSaysItsCauseOnce)
 {
     WriteFileText(server.Path("old-serve"), "#!/bin/sh\nprintf 'H\\006\\000\\000\\000KSRP\\011\\000'\n");
     ::chmod(server.Path("old-serve").c_str(), 0755);
+    WriteFileText(server.Path("older"), "#!/bin/sh\necho 'ks-capture: unknown argument --serve' >&2\nexit 2\n");
+    ::chmod(server.Path("older").c_str(), 0755);
     struct Case {
         const char* what;
         std::string key, value, expected;
@@ -177,6 +179,7 @@ TEST_F(RemoteCapture, AFailedOpenSaysItsCauseOnce)
         {"refused key", "KS_REMOTE_SSH_OPTIONS", server.SshOptions(server.StrangerKey()), "Permission denied"},
         {"no far program", "KS_REMOTE_COMMAND", "/nonexistent/ks-capture", "has no /nonexistent/ks-capture"},
         {"another version", "KS_REMOTE_COMMAND", server.Path("old-serve"), "speaks remote protocol version 9"},
+        {"no --serve yet", "KS_REMOTE_COMMAND", server.Path("older"), "does not serve yet"},
         {"no far probe", "KS_REMOTE_TRANSPORT", "sim", "could not be opened"},
     };
     WriteFileText(server.FarConfigDirectory() + "/ks-sim-probe.unplugged", "");

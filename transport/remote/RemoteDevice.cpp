@@ -43,11 +43,13 @@ std::string Trimmed(std::string text)
     return text;
 }
 
-// Several message lines as one: "a; b".
+// The first few message lines as one: "a; b".
 std::string OneLine(const std::string& text)
 {
     std::string out;
+    int lines = 1;
     for (const char c : Trimmed(text)) {
+        if (c == '\n' && ++lines > 4) return out + "; ...";
         if (c == '\n') out += "; ";
         else if (c != '\r') out += c;
     }
@@ -156,6 +158,9 @@ int RemoteDevice::Open(int vendor, int product)
         if (!lines.empty()) message += " (" + lines + ")";
     } else if (!endReason.empty()) {
         message = endReason;
+    } else if (lines.find("unknown argument --serve") != std::string::npos) {
+        // A ks-capture from before the remote transport.
+        message = "the ks-capture on " + who + " does not serve yet: install the same Kestrane version on both machines";
     } else if (status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 255) {
         message = "ssh could not connect to " + who + (lines.empty() ? std::string() : ": " + lines);
     } else if ((status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 127) ||
