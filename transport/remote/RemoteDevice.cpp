@@ -114,6 +114,7 @@ int RemoteDevice::Open(int vendor, int product)
         reader = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         Shutdown(lock, 0);
+        phase = Phase::Idle;
         Say("no thread for the connection");
         return -1;
     }
