@@ -2,8 +2,11 @@
 // what that layout makes risky is finding an item among wider neighbours,
 // removing and growing items in place, arrays that outgrow their line's
 // estimate, and arrays given back as lines are trimmed.
+#include "CCaptureFile.h"
 #include "LineStoreFixture.h"
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -116,4 +119,21 @@ TEST_F(LineStoreTest, TrimmedLinesGiveBackTheirSlotsAndTheKeptOnesStayWhole)
         const int step = static_cast<uint8_t>(kept[i] - kept[i - 1]);
         if (step != 1 && step != 2) FAIL() << "character " << i << " follows " << int(kept[i - 1]) << " with " << int(kept[i]);
     }
+}
+
+TEST_F(LineStoreTest, TheSampleCaptureComesBackByteForByte)
+{
+    CCaptureFile file;
+    ASSERT_EQ(file.Read(KS_SOURCE_DIR "/samples/modem-session.ksf"), CCaptureFile::Result::Ok);
+    mode.Data = mode.Status = mode.Stamp = mode.DateTime = 1;
+    mode.StampMode = 4; // every stamp shown, so every stamp is kept
+    file.DecodeBody(lines, mode);
+    ByteBuffer out;
+    lines.EncodeStoredStream(out);
+    std::ifstream in(KS_SOURCE_DIR "/samples/modem-session.ksf", std::ios::binary);
+    const ByteBuffer whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(whole.size(), kCurrentHeaderSize);
+    const ByteBuffer body(whole.begin() + kCurrentHeaderSize, whole.end());
+    ASSERT_GE(body.size(), 1000u);
+    EXPECT_TRUE(out == body);
 }
