@@ -3,6 +3,7 @@
 #include "ConvertJob.h"
 #include "ConverterWindow.h"
 #include "ConvertOptions.h"
+#include "FrameListing.h"
 #include "OutputSink.h"
 
 #include "RegularFile.h"
@@ -84,7 +85,7 @@ int main(int argc, char** argv)
 
     OutputSink out(stdout);
     const bool several = options.files.size() > 1;
-    const bool searching = options.form == OutputForm::Find;
+    const bool searching = options.form == OutputForm::Find || options.form == OutputForm::Decode;
     bool anyFailed = false;
     bool anyMatched = false;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -101,7 +102,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: the output is this capture file; not converted\n", path.c_str());
             continue;
         }
-        const ConvertOutcome outcome = WriteCapture(path, options.form, layout, out, options.query, options.count);
+        const ConvertOutcome outcome =
+            options.form == OutputForm::Decode
+                ? WriteFrames(path, options.decode,
+                              options.count       ? FrameOutput::Count
+                              : options.decodeCsv ? FrameOutput::Csv
+                                                  : FrameOutput::List,
+                              out)
+                : WriteCapture(path, options.form, layout, out, options.query, options.count);
         if (outcome.result != LoadResult::Ok) {
             anyFailed = true;
             // Keep the order of the two streams readable on a terminal.

@@ -1,0 +1,53 @@
+#pragma once
+// Modbus RTU framed by content, not by silence: USB adapters hand characters
+// over in bursts, so gaps say little. At each place the function code gives
+// the frame's length as a request and as a response; a length whose CRC
+// holds makes a frame. When no length holds the decoder slides on by one
+// character; what it slid over becomes one bad frame (the request or
+// response it would have been when its length fits, else noise) once the
+// next good frame is found. A function without a length rule ends at the
+// first CRC that holds within 256 characters.
+#include "DecodeSettings.h"
+#include "IFrameDecoder.h"
+#include "ModbusPairing.h"
+
+#include <array>
+#include <vector>
+
+class CModbusRtuDecoder final : public IFrameDecoder {
+public:
+    // The longest RTU frame, CRC included.
+    static constexpr std::size_t kMaxFrame = 256;
+
+    CModbusRtuDecoder(MasterSide master, FrameSink sink);
+    void Put(const FrameChar& c) override;
+    void Finish() override;
+
+private:
+    struct Stream {
+        std::vector<FrameChar> chars;
+        std::vector<uint8_t> bytes; // the same characters' bytes, for the CRC
+        std::size_t head = 0;       // first character not in a frame
+        std::size_t skipped = 0;    // characters slid over, before head
+        // The CRC run from head over the characters since, for the search of
+        // a frame without a length rule.
+        uint16_t runningCrc = 0xFFFF;
+        std::size_t runningLength = 0;
+    };
+    enum class Try { Found, Wait, Fail };
+
+    void Scan(Stream& s, bool final);
+    Try TryAt(Stream& s, bool final, std::size_t& length, modbus::Role& role, bool& ambiguous);
+    Try TryRole(Stream& s, modbus::Role role, bool final, std::size_t& length);
+    void Advance(Stream& s, std::size_t count);
+    void EmitSkipped(Stream& s);
+    // `ambiguous`: the frame fits both roles alike; the pairing settles it.
+    void Emit(Stream& s, std::size_t begin, std::size_t count, modbus::Role role, bool checkGood, bool known,
+              bool ambiguous = false);
+
+    MasterSide master;
+    FrameSink sink;
+    ModbusPairing pairing;
+    std::array<Stream, 2> streams;
+    uint64_t nextNumber = 1;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// What the user chose to decode the characters as.
+#include <string>
+
+enum class DecodeProtocol { None, ModbusRtu, ModbusAscii, Lines };
+
+// Which direction carries the Modbus master's requests. Auto tells them by
+// content and order; Bus is a one-port tap on a two-wire bus, where requests
+// and responses arrive on the same direction one after the other.
+enum class MasterSide { Txd, Rxd, Auto, Bus };
+
+struct DecodeSettings {
+    DecodeProtocol protocol = DecodeProtocol::None;
+    MasterSide master = MasterSide::Auto;
+};
+
+// "modbus-rtu", "modbus-ascii", "lines", "none"; false for another word.
+bool ParseDecodeProtocol(const std::string& word, DecodeProtocol& protocol);
+// "txd", "rxd", "auto", "bus".
+bool ParseMasterSide(const std::string& word, MasterSide& master);
+const char* DecodeProtocolWord(DecodeProtocol protocol);
+const char* MasterSideWord(MasterSide master);
