@@ -20,7 +20,7 @@ void CModbusRtuDecoder::Put(const FrameChar& c)
     Stream& s = streams[master == MasterSide::Bus ? 0 : (c.direction & 1)];
     s.chars.push_back(c);
     s.bytes.push_back(c.byte);
-    Scan(s, false);
+    if (s.chars.size() >= s.decideAt) Scan(s, false);
 }
 
 void CModbusRtuDecoder::Finish()
@@ -36,16 +36,17 @@ void CModbusRtuDecoder::Finish()
         s.chars.clear();
         s.bytes.clear();
         s.head = 0;
+        s.decideAt = 0;
         s.runningLength = 0;
         s.runningCrc = 0xFFFF;
     }
 }
 
-CModbusRtuDecoder::Try CModbusRtuDecoder::TryRole(Stream& s, Role role, bool final, std::size_t& length)
+CModbusRtuDecoder::Try CModbusRtuDecoder::TryRole(Stream& s, int rule, bool final, std::size_t& length)
 {
     const std::size_t have = s.bytes.size() - s.head;
     const uint8_t* b = s.bytes.data() + s.head;
-    const int rule = modbus::FrameLength(b, have, role);
+    length = have + 1;
     if (rule == modbus::kNeedMore) return final ? Try::Fail : Try::Wait;
     if (rule == modbus::kNoRule) {
         // Up to the first CRC that holds, carried on from the last call.
@@ -62,6 +63,7 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryRole(Stream& s, Role role, bool fin
     }
     const std::size_t total = static_cast<std::size_t>(rule) + 2;
     if (total > kMaxFrame) return Try::Fail;
+    length = total;
     if (have < total) return final ? Try::Fail : Try::Wait;
     if (modbus::Crc16(b, total) != 0) return Try::Fail;
     length = total;
@@ -75,6 +77,7 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
     if (s.bytes[s.head] > 247 || (s.bytes[s.head + 1] & 0x7F) == 0) return Try::Fail;
     const int direction = s.chars[s.head].direction;
     bool wait = false;
+    std::size_t waitFor = kMaxFrame;
     std::size_t found[2] = {0, 0};
     bool fits[2] = {false, false};
     const Role roles[2] = {Role::Request, Role::Response};
@@ -82,7 +85,8 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
     bool searched = false;
     for (int r = 0; r < 2; ++r) {
         if (!pairing.MayBe(roles[r], direction)) continue;
-        if (modbus::FrameLength(s.bytes.data() + s.head, s.bytes.size() - s.head, roles[r]) == modbus::kNoRule) {
+        const int rule = modbus::FrameLength(s.bytes.data() + s.head, s.bytes.size() - s.head, roles[r]);
+        if (rule == modbus::kNoRule) {
             if (searched) {
                 fits[r] = fits[1 - r];
                 found[r] = found[1 - r];
@@ -90,9 +94,12 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
             }
             searched = true;
         }
-        switch (TryRole(s, roles[r], final, found[r])) {
+        switch (TryRole(s, rule, final, found[r])) {
         case Try::Found: fits[r] = true; break;
-        case Try::Wait: wait = true; break;
+        case Try::Wait:
+            wait = true;
+            waitFor = std::min(waitFor, found[r]);
+            break;
         case Try::Fail: break;
         }
     }
@@ -109,6 +116,7 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
         length = found[r];
         return Try::Found;
     }
+    length = waitFor;
     return wait ? Try::Wait : Try::Fail;
 }
 
@@ -119,7 +127,10 @@ void CModbusRtuDecoder::Scan(Stream& s, bool final)
         Role role = Role::Request;
         bool ambiguous = false;
         const Try t = TryAt(s, final, length, role, ambiguous);
-        if (t == Try::Wait) return;
+        if (t == Try::Wait) {
+            s.decideAt = s.head + length;
+            return;
+        }
         if (t == Try::Found) {
             EmitSkipped(s);
             Emit(s, s.head, length, role, true, true, ambiguous);
@@ -135,6 +146,7 @@ void CModbusRtuDecoder::Scan(Stream& s, bool final)
 void CModbusRtuDecoder::Advance(Stream& s, std::size_t count)
 {
     s.head += count;
+    s.decideAt = 0;
     s.runningCrc = 0xFFFF;
     s.runningLength = 0;
     // Drop what is decided once it outweighs what waits.

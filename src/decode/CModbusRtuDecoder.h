@@ -33,12 +33,17 @@ private:
         // a frame without a length rule.
         uint16_t runningCrc = 0xFFFF;
         std::size_t runningLength = 0;
+        // Nothing can be decided before the stream holds this many
+        // characters (a frame of known length waiting for its end).
+        std::size_t decideAt = 0;
     };
     enum class Try { Found, Wait, Fail };
 
     void Scan(Stream& s, bool final);
     Try TryAt(Stream& s, bool final, std::size_t& length, modbus::Role& role, bool& ambiguous);
-    Try TryRole(Stream& s, modbus::Role role, bool final, std::size_t& length);
+    // `rule`: the role's FrameLength. On Wait `length` is the characters
+    // from head the decision needs.
+    Try TryRole(Stream& s, int rule, bool final, std::size_t& length);
     void Advance(Stream& s, std::size_t count);
     void EmitSkipped(Stream& s);
     // `ambiguous`: the frame fits both roles alike; the pairing settles it.

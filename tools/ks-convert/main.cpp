@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,12 +77,17 @@ int main(int argc, char** argv)
     // Measuring the display font needs a GUI application; without a display
     // the offscreen platform serves. Qt sees none of our arguments, so no file
     // name is ever taken for one of its options.
+    // Decoding reads records, not display lines: no font, no application.
     qInstallMessageHandler(QuietMessages);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    const Layout layout = ScreenLayout(options.lineWidth);
+    std::optional<QGuiApplication> app;
+    Layout layout;
+    if (options.form != OutputForm::Decode) {
+        app.emplace(qtArgc, qtArgv);
+        layout = ScreenLayout(options.lineWidth);
+    }
 
     OutputSink out(stdout);
     const bool several = options.files.size() > 1;
