@@ -1,5 +1,6 @@
 #include "CAnalyzerDoc.h"
 
+#include "FileNameBytes.h"
 #include "CRecoveryFile.h"
 #include "DebugLog.h"
 
@@ -836,8 +837,11 @@ bool CAnalyzerDoc::SaveAs(const QString& proposed)
     if (chosen.isEmpty()) return false;
     // A failed save leaves the chosen file as it was, so there is nothing to
     // delete (an existing file of that name is not ours to remove).
-    if (!OnSaveDocument(chosen.toLocal8Bit().toStdString())) return false;
-    SetTitleFromPath(chosen.toLocal8Bit().toStdString());
+    // The dialog gives text: a folder or file on disk whose name is not
+    // valid UTF-8 is found again by its bytes.
+    const std::string bytes = ks::FileNameBytes(chosen);
+    if (!OnSaveDocument(bytes)) return false;
+    SetTitleFromPath(bytes);
     if (onSavedAs) onSavedAs(chosen);
     return true;
 }

@@ -1,11 +1,10 @@
 #include "CPendingFile.h"
 
-#include <QFileInfo>
-
 #include "FileWrite.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,10 +25,14 @@ bool SyncPath(const std::string& path, int flags)
 CPendingFile::CPendingFile(const std::string& path) : target(path)
 {
     // A link stays a link: the file it points to is the one replaced.
-    const QFileInfo info(QString::fromLocal8Bit(path.c_str()));
-    if (info.isSymLink()) {
-        const QString real = info.canonicalFilePath();
-        if (!real.isEmpty()) target = real.toLocal8Bit().toStdString();
+    // Resolved as bytes: a name that is not valid UTF-8 must not turn into
+    // another name on its way through text.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
     }
 }
 

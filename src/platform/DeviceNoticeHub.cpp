@@ -120,8 +120,13 @@ void DeviceNoticeHub::SetSimulatedProbeDirectory(const std::string& directory)
 
 void DeviceNoticeHub::SetWatchedSerialPorts(const std::vector<std::string>& ports)
 {
+    // Called at every open of the link: the same ports again must leave the
+    // monitor and its unread events alone.
+    if (ports == serialPorts) return;
     serialPorts = ports;
-    if (running) StartUdevSource();
+    if (!running) return;
+    if (udevSource) udevSource->SetSerialPorts(ports);
+    else StartUdevSource();
 }
 
 std::string DeviceNoticeHub::WatchedSimulatedProbeDirectory() const

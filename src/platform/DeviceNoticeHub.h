@@ -51,7 +51,9 @@ public:
     // directory. Takes effect at once.
     void SetSimulatedProbeDirectory(const std::string& directory);
     // Serial ports that make up the probe (device nodes or udev links);
-    // their arrival and removal are the probe's. Takes effect at once.
+    // their arrival and removal are the probe's. Takes effect at once, on
+    // the running monitor: ports of a new list already present arrive; the
+    // same list again changes nothing.
     void SetWatchedSerialPorts(const std::vector<std::string>& ports);
 
     // For tests: how many registrations are alive, and whether the sources run.

@@ -44,7 +44,10 @@ bool UdevNoticeSource::Start()
         return false;
     }
     ::udev_monitor_filter_add_match_subsystem_devtype(monitor, "usb", "usb_device");
-    if (!match.serialPorts.empty()) ::udev_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr);
+    // Serial ports are always listened to, so that a new list of the
+    // probe's ports never needs a new monitor (whose unread events would be
+    // lost); tty events are rare.
+    ::udev_monitor_filter_add_match_subsystem_devtype(monitor, "tty", nullptr);
     (void)::udev_monitor_set_receive_buffer_size(monitor, kReceiveBuffer);
     if (::udev_monitor_enable_receiving(monitor) < 0) {
         OutputDebugString(QStringLiteral("Device notices: the udev monitor cannot receive"));
@@ -127,6 +130,22 @@ std::set<std::string> UdevNoticeSource::Enumerate() const
     }
     ::udev_enumerate_unref(scan);
     return found;
+}
+
+void UdevNoticeSource::SetSerialPorts(const std::vector<std::string>& ports)
+{
+    if (ports == match.serialPorts) return;
+    // What arrived or left under the old list is told under it first.
+    if (monitor) OnReadable();
+    match.serialPorts = ports;
+    if (!monitor) return;
+    // Ports of the new list that are here already are arrivals of the
+    // probe's parts; ports that left the list are no longer ours and go
+    // without a notice.
+    const std::set<std::string> now = Enumerate();
+    for (const std::string& path : now)
+        if (!present.count(path) && sink) sink(kDeviceArrival);
+    present = now;
 }
 
 void UdevNoticeSource::Resynchronise()

@@ -45,6 +45,11 @@ public:
 
     // False when udev cannot be reached; the source then stays silent.
     bool Start();
+    // A new list of the probe's serial ports, on the same monitor: events
+    // not yet read are handled under the old list, then ports of the new
+    // list already present are reported as arrivals. The same list again
+    // changes nothing.
+    void SetSerialPorts(const std::vector<std::string>& ports);
     // Devices of ours present now (their sysfs paths).
     const std::set<std::string>& Present() const { return present; }
 

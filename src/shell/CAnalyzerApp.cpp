@@ -14,6 +14,7 @@
 #include "CAnalyzerView.h"
 #include "CViewPrinting.h"
 #include "DebugLog.h"
+#include "FileNameBytes.h"
 #include "MessageService.h"
 #include "TerminationSignals.h"
 
@@ -237,7 +238,9 @@ void CAnalyzerApp::ChooseLinkTransport(const std::string* commandLineName)
 
 bool CAnalyzerApp::OpenDocumentFile(const QString& path)
 {
-    return OpenDocumentBytes(QFile::encodeName(path).toStdString(), path);
+    // A dialog, a drop and the recent-file list give text; the name on disk
+    // may not be valid UTF-8.
+    return OpenDocumentBytes(ks::FileNameBytes(path), path);
 }
 
 bool CAnalyzerApp::OpenDocumentBytes(const std::string& path, const QString& shown)

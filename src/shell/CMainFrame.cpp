@@ -290,11 +290,11 @@ bool CMainFrame::event(QEvent* e)
         return true;
     case WM_DEVICECHANGE: {
         auto* notice = static_cast<CDeviceChangeEvent*>(e);
-        if (doc->IsLinkBusy()) {
+        if (MustHoldBack()) {
             const uint32_t code = notice->EventCode();
             const auto header = notice->Notice() ? std::optional(ks::DeviceNotice::FromBytes(notice->Notice(), ks::DeviceNotice::kSize))
                                                  : std::nullopt;
-            WhenLinkIdle([this, code, header] { CDeviceChangeEvent::Post(this, code, header); });
+            HoldBack([this, code, header] { OnDeviceChange(code, header ? header->Bytes() : nullptr); });
             notice->result = 1;
             return true;
         }
@@ -423,21 +423,35 @@ void CMainFrame::showEvent(QShowEvent* e)
     }
 }
 
-void CMainFrame::WhenLinkIdle(std::function<void()> retry)
+bool CMainFrame::MustHoldBack() const { return doc->IsLinkBusy() || !heldBack.empty(); }
+
+void CMainFrame::HoldBack(std::function<void()> handling)
 {
+    heldBack.push_back(std::move(handling));
     // Bounded by the open's message box, which the user answers.
-    QTimer::singleShot(50, this, [this, retry = std::move(retry)] {
-        if (doc->IsLinkBusy()) WhenLinkIdle(retry);
-        else retry();
-    });
+    if (heldBack.size() == 1) QTimer::singleShot(50, this, [this] { ReplayHeldBack(); });
+}
+
+void CMainFrame::ReplayHeldBack()
+{
+    // One at a time from the front: a handling that opens the link again
+    // may hold back newer ones behind the rest.
+    while (!heldBack.empty() && !doc->IsLinkBusy()) {
+        std::function<void()> next = std::move(heldBack.front());
+        heldBack.pop_front();
+        next();
+    }
+    if (!heldBack.empty()) QTimer::singleShot(50, this, [this] { ReplayHeldBack(); });
 }
 
 void CMainFrame::OnLinkLost()
 {
-    if (doc->IsLinkBusy()) {
-        WhenLinkIdle([this] { PostMessage(this, WM_LINK_LOST); });
-        return;
-    }
+    if (MustHoldBack()) HoldBack([this] { CloseLostLink(); });
+    else CloseLostLink();
+}
+
+void CMainFrame::CloseLostLink()
+{
     // A loss clears `connected`, and only a new open sets it again: a link
     // that is connected now was opened after this loss was reported (the
     // probe pulled and plugged in again) and is not the one that was lost.

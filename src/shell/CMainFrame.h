@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 
@@ -79,9 +80,14 @@ private:
     void BuildToolBar();
     void OnSetPaneText(uintptr_t wParam, intptr_t lParam, const QString& text);
     void OnLinkLost();
-    // Runs `retry` once the open of the link in progress (and the message
-    // box it shows) is over.
-    void WhenLinkIdle(std::function<void()> retry);
+    void CloseLostLink();
+    // Device notices and link losses that come while an open of the link
+    // (and the message box it may show) is in progress wait in one queue,
+    // and so does anything that comes while the queue holds something: they
+    // are handled in the order they came, once the link is idle.
+    void HoldBack(std::function<void()> handling);
+    void ReplayHeldBack();
+    bool MustHoldBack() const;
     void ToggleCountBar();
     void HelpTopics();
     void StartTextConverter();
@@ -98,6 +104,7 @@ private:
     CCoolBar* countBar = nullptr;
     std::array<CLineIndicator*, 5> indicators{};
     QTimer* idleUpdate = nullptr;
+    std::deque<std::function<void()>> heldBack;
     bool activatedOnce = false;
     int devwatchResult = 0;
 };

@@ -167,6 +167,26 @@ TEST_F(DevicePresence, AnArrivalOpensTheLinkButStartsNoCapture)
     EXPECT_EQ(Pane(0), QStringLiteral("Open Device Successfully!"));
 }
 
+TEST_F(DevicePresence, NoticesHeldBackByAnOpensMessageBoxAreHandledBeforeNewerOnes)
+{
+    StartScripted();
+    EXPECT_EQ(Notify(ks::kDeviceRemoveComplete), 1);
+    // The probe comes back, but its open fails with a box; while the box is
+    // up the probe is pulled, and just after it is answered plugged in again.
+    scripted.FailOpenPipe(true);
+    messages.whileShown = [this](const QString&) {
+        messages.whileShown = nullptr;
+        Notify(ks::kDeviceRemoveComplete);
+    };
+    Notify(ks::kDeviceArrival);
+    ASSERT_FALSE(Doc()->IsConnected());
+    scripted.FailOpenPipe(false);
+    Notify(ks::kDeviceArrival);
+    Pump(300);
+    EXPECT_TRUE(Doc()->IsConnected()) << "the last notice was the plug";
+    EXPECT_NE(Doc()->Link(), nullptr);
+}
+
 TEST_F(DevicePresence, ARemovalDuringACaptureKeepsEverythingTheLinkReceived)
 {
     StartScripted();

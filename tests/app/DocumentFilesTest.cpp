@@ -10,9 +10,14 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 
 #include <csignal>
+#include <filesystem>
+#include <iterator>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -315,4 +320,37 @@ TEST_F(DocumentFiles, ADroppedOrRecentFileOpensAfterThePromptAndClosingCanBeCanc
     EXPECT_EQ(answers.shown[0], QStringLiteral("Save changes to dropped.ksf?"));
     answers.answer = ks::MessageResult::No;
     EXPECT_TRUE(Frame()->close());
+}
+
+// Names as a dialog, a drop or the recent-file list hand them over: text, in
+// which bytes that are not UTF-8 have become replacement characters.
+TEST_F(DocumentFiles, NamesThatAreNotUtf8ReachTheDiskAsTheyAre)
+{
+    const std::string folder = File("d\xe9");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string capture = folder + "/caf\xe9.ksf";
+    AddData(30);
+    const std::vector<uint8_t> stream = Stream(Doc()->Lines());
+    ASSERT_TRUE(Doc()->OnSaveDocument(capture));
+    Doc()->OnNewDocument();
+
+    ASSERT_TRUE(app->OpenDocumentFile(QFile::decodeName(capture.c_str())));
+    EXPECT_EQ(Doc()->PathName(), capture);
+    EXPECT_EQ(Stream(Doc()->Lines()), stream);
+
+    // Save As into that folder, and through a link whose name is not UTF-8.
+    const std::string copy = folder + "/copy.ksf";
+    Doc()->chooseSaveFile = [&](const QString&) { return QFile::decodeName(copy.c_str()); };
+    EXPECT_TRUE(Frame()->RunCommand(ID_FILE_SAVE_AS));
+    EXPECT_EQ(Doc()->PathName(), copy);
+    EXPECT_TRUE(std::filesystem::is_regular_file(copy));
+    const std::string link = folder + "/l\xefnk.ksf";
+    ASSERT_EQ(::symlink("caf\xe9.ksf", link.c_str()), 0);
+    AddData(5, 'x');
+    Doc()->chooseSaveFile = [&](const QString&) { return QFile::decodeName(link.c_str()); };
+    EXPECT_TRUE(Frame()->RunCommand(ID_FILE_SAVE_AS));
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << "the link stays a link";
+    EXPECT_GT(std::filesystem::file_size(capture), std::filesystem::file_size(copy)) << "the file it names is replaced";
+    const auto entries = std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 3) << "nothing else was made";
 }

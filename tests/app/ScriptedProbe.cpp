@@ -25,6 +25,7 @@ ScriptedProbe::~ScriptedProbe()
 template <typename T> T ScriptedProbe::Find(const char* name) { return reinterpret_cast<T>(::dlsym(handle, name)); }
 
 void ScriptedProbe::FailOpenMask(bool fail) { Find<Scripted_FailOpenMask_fn>("Scripted_FailOpenMask")(fail ? 1 : 0); }
+void ScriptedProbe::FailOpenPipe(bool fail) { Find<Scripted_FailOpenPipe_fn>("Scripted_FailOpenPipe")(fail ? 1 : 0); }
 
 bool ScriptedProbe::Send(const std::vector<uint8_t>& block)
 {

@@ -19,6 +19,8 @@ public:
     bool Loaded() const { return handle != nullptr; }
 
     void FailOpenMask(bool fail);
+    // The link's open then fails with a message box.
+    void FailOpenPipe(bool fail);
     bool Send(const std::vector<uint8_t>& block);
     bool WaitConsumed(int timeoutMs = 5000);
     void Unplug();

@@ -324,6 +324,60 @@ TEST(SimProbe, ModbusMasterSendsValidFramesWithRtsKeyed)
     }
 }
 
+// Splits a direction's text into its CR LF terminated lines.
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+TEST(SimProbe, NmeaAsciiAndSharedBusScenariosFrameTheirTraffic)
+{
+    {
+        SimProbeDir dir;
+        dir.Configure("scenario = nmea\nrate = 1000\nseed = 5\n");
+        const Directions d = Text(Capture(dir, Block(14, false, false, 0, 3), 3000));
+        EXPECT_TRUE(d.txd.empty()) << "the receiver only talks";
+        int good = 0, bad = 0;
+        for (const std::string& line : LinesOf(d.rxd)) {
+            const std::size_t star = line.find('*');
+            ASSERT_TRUE(line.size() > 4 && line[0] == '$' && star == line.size() - 3) << line;
+            uint8_t sum = 0;
+            for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<uint8_t>(line[i]);
+            (std::stoi(line.substr(star + 1), nullptr, 16) == sum ? good : bad)++;
+        }
+        EXPECT_GT(good, 15);
+        EXPECT_GT(bad, 0) << "some checksums are wrong on purpose";
+    }
+    {
+        SimProbeDir dir;
+        dir.Configure("scenario = modbus-ascii\nrate = 1000\nseed = 5\n");
+        const Directions d = Text(Capture(dir, Block(14, false, false, 0, 3), 8000));
+        int good = 0;
+        for (const std::string* direction : {&d.txd, &d.rxd}) {
+            for (const std::string& line : LinesOf(*direction)) {
+                const std::size_t colon = line.find(':'); // noise may come before the frame
+                ASSERT_NE(colon, std::string::npos) << line;
+                const std::string hex = line.substr(colon + 1);
+                ASSERT_EQ(hex.size() % 2, 0u) << line;
+                uint8_t sum = 0;
+                for (std::size_t i = 0; i < hex.size(); i += 2) sum = static_cast<uint8_t>(sum + std::stoi(hex.substr(i, 2), nullptr, 16));
+                good += sum == 0;
+            }
+        }
+        EXPECT_GT(good, 10) << "the LRC makes the bytes sum to zero";
+    }
+    {
+        SimProbeDir dir;
+        dir.Configure("scenario = modbus-bus\nrate = 1000\nseed = 5\n");
+        const Directions d = Text(Capture(dir, Block(14, false, false, 0, 3), 4000));
+        EXPECT_TRUE(d.rxd.empty()) << "one port hears the whole bus";
+        EXPECT_GE(d.txd.size(), 1000u);
+    }
+}
+
 TEST(SimProbe, ErrorsAreFlaggedOnlyWhenAskedAndParityErrorsOnlyWithParity)
 {
     SimProbeDir dir;

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -301,6 +305,46 @@ TEST(TapTransport, AnAdapterPulledOutEndsTheCaptureAfterWhatItDelivered)
     EXPECT_EQ(tap.OfType(1).size(), 9u);
     EXPECT_EQ(tap.recorder.LostCalls(), 1);
     EXPECT_TRUE(tap.messages.Texts().isEmpty()) << "a lost probe is the program's to report";
+}
+
+// RS-485 two-wire: one adapter hears master and slaves on one pair.
+TEST(TapTransport, ASharedBusIsHeardOnItsOnePortAsTxd)
+{
+    TapLink tap;
+    ScopedEnv busOnly("KS_TAP_RXD", "");
+    ASSERT_TRUE(tap.Open(3));
+    char firmware[64] = {};
+    tap.link.ReadFirmwareVersion(3, firmware, sizeof firmware);
+    EXPECT_EQ(std::string(firmware), "Tap bus " + tap.ports.txd.Name().substr(5));
+    ASSERT_EQ(tap.link.RequestStart(), 1);
+    const std::string exchange = "\x01\x03\x00\x00\x00\x02\xc4\x0b\x01\x03\x04\x00\x2a\x00\x07";
+    ASSERT_TRUE(tap.ports.txd.Write(exchange));
+    ASSERT_TRUE(tap.WaitForData(exchange.size()));
+    std::string heard;
+    for (const Record& r : tap.OfType(1)) {
+        EXPECT_EQ(r.b0, kTxd);
+        heard += static_cast<char>(r.b1);
+    }
+    EXPECT_EQ(heard, exchange);
+    EXPECT_EQ(tap.link.RequestStop(), 1);
+}
+
+// The reader dates what it reads: on a loaded machine it must not wait
+// behind ordinary threads for a core.
+TEST(TapTransport, TheReaderRunsAboveOrdinaryThreads)
+{
+    TapLink tap;
+    ASSERT_TRUE(tap.Open(3));
+    pid_t reader = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "ks-tap-read") reader = std::stoi(task.path().filename().string());
+    }
+    ASSERT_NE(reader, 0) << "no reader thread";
+    const bool realTime = ::sched_getscheduler(reader) == SCHED_FIFO;
+    const bool nicer = ::getpriority(PRIO_PROCESS, static_cast<id_t>(reader)) < ::getpriority(PRIO_PROCESS, 0);
+    EXPECT_TRUE(realTime || nicer);
 }
 
 } // namespace

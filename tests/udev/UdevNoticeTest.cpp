@@ -153,3 +153,27 @@ TEST_F(UdevNotices, SerialPortsOfTheProbeAreMatchedByNodeOrLink)
     EXPECT_EQ(window->Codes(), (std::vector<uint32_t>{kDeviceArrival, kDeviceArrival, kDeviceRemoveComplete}));
     g_free(rxd);
 }
+
+TEST_F(UdevNotices, TheSamePortsAgainKeepUnreadEventsAndNewPortsAlreadyThereArrive)
+{
+    const std::vector<std::string> ports{"/dev/ttyUSB0", "/dev/ttyUSB1"};
+    DeviceNoticeHub::Instance().SetWatchedSerialPorts(ports);
+    Listen();
+    gchar* txd = umockdev_testbed_add_device(testbed, "tty", "ttyUSB0", nullptr, nullptr, "DEVNAME", "/dev/ttyUSB0", nullptr);
+    ASSERT_TRUE(window->WaitFor(1));
+    // The second adapter arrives while an open runs; the open then names the
+    // same ports again before the event has been read.
+    gchar* rxd = umockdev_testbed_add_device(testbed, "tty", "ttyUSB1", nullptr, nullptr, "DEVNAME", "/dev/ttyUSB1", nullptr);
+    DeviceNoticeHub::Instance().SetWatchedSerialPorts(ports);
+    ASSERT_TRUE(window->WaitFor(2)) << "the second adapter's arrival was lost";
+
+    // Another transport's ports: one of them is plugged in already.
+    gchar* other = umockdev_testbed_add_device(testbed, "tty", "ttyUSB2", nullptr, nullptr, "DEVNAME", "/dev/ttyUSB2", nullptr);
+    window->Settle(100);
+    ASSERT_EQ(window->notices.size(), 2u) << "not watched yet";
+    DeviceNoticeHub::Instance().SetWatchedSerialPorts({"/dev/ttyUSB2", "/dev/ttyUSB3"});
+    ASSERT_TRUE(window->WaitFor(3));
+    window->Settle(100);
+    EXPECT_EQ(window->Codes(), (std::vector<uint32_t>{kDeviceArrival, kDeviceArrival, kDeviceArrival}));
+    for (gchar* port : {txd, rxd, other}) g_free(port);
+}

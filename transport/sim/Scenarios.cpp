@@ -1,5 +1,8 @@
 #include "Scenarios.h"
 
+#include "BusScenarios.h"
+#include "ModbusCheck.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -12,6 +15,10 @@ bool ParseScenario(const std::string& name, ScenarioKind& kind)
     else if (name == "modbus") kind = ScenarioKind::Modbus;
     else if (name == "random") kind = ScenarioKind::Random;
     else if (name == "full") kind = ScenarioKind::Full;
+    else if (name == "modbus-mix") kind = ScenarioKind::ModbusMix;
+    else if (name == "modbus-ascii") kind = ScenarioKind::ModbusAscii;
+    else if (name == "modbus-bus") kind = ScenarioKind::ModbusShared;
+    else if (name == "nmea") kind = ScenarioKind::Nmea;
     else return false;
     return true;
 }
@@ -23,6 +30,10 @@ const char* ScenarioName(ScenarioKind kind)
     case ScenarioKind::Modbus: return "modbus";
     case ScenarioKind::Random: return "random";
     case ScenarioKind::Full: return "full";
+    case ScenarioKind::ModbusMix: return "modbus-mix";
+    case ScenarioKind::ModbusAscii: return "modbus-ascii";
+    case ScenarioKind::ModbusShared: return "modbus-bus";
+    case ScenarioKind::Nmea: return "nmea";
     }
     return "modem";
 }
@@ -219,23 +230,6 @@ private:
 
 // --- Modbus RTU ---------------------------------------------------------------
 
-uint16_t Crc16(const uint8_t* data, std::size_t size)
-{
-    uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
-    }
-    return crc;
-}
-
-void AppendCrc(std::vector<uint8_t>& frame)
-{
-    const uint16_t crc = Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-}
-
 class ModbusScenario final : public Scenario {
 public:
     ModbusScenario()
@@ -271,7 +265,7 @@ public:
             request.push_back(static_cast<uint8_t>(count >> 8));
             request.push_back(static_cast<uint8_t>(count & 0xFF));
         }
-        AppendCrc(request);
+        AppendModbusCrc(request);
 
         // The RS-485 adapter is keyed with RTS for the master's frame only.
         b.Line(kRts, true);
@@ -305,7 +299,7 @@ public:
                 answer.push_back(static_cast<uint8_t>(reg & 0xFF));
             }
         }
-        AppendCrc(answer);
+        AppendModbusCrc(answer);
         b.SendBytes(true, answer.data(), answer.size());
         b.Think(80, 120); // poll interval
     }
@@ -381,6 +375,10 @@ std::unique_ptr<Scenario> MakeScenario(ScenarioKind kind)
     case ScenarioKind::Modbus: return std::make_unique<ModbusScenario>();
     case ScenarioKind::Random: return std::make_unique<RandomScenario>();
     case ScenarioKind::Full: return std::make_unique<FullScenario>();
+    case ScenarioKind::ModbusMix: return MakeModbusMixScenario(ModbusFraming::Rtu);
+    case ScenarioKind::ModbusAscii: return MakeModbusMixScenario(ModbusFraming::Ascii);
+    case ScenarioKind::ModbusShared: return MakeModbusMixScenario(ModbusFraming::SharedRtu);
+    case ScenarioKind::Nmea: return MakeNmeaScenario();
     }
     return std::make_unique<ModemScenario>();
 }

@@ -18,9 +18,14 @@ enum class ScenarioKind {
     Modbus, // an RTU master polling slaves, RTS keyed around each request
     Random, // random bytes in both directions, random line changes
     Full,   // both directions back to back at the line rate, numbered
+    ModbusMix,    // every common function, long frames, damaged frames, noise
+    ModbusAscii,  // the same in ASCII framing
+    ModbusShared, // the RTU mix on one direction, as one port hears a two-wire bus
+    Nmea,         // a GPS receiver's sentences
 };
 
-// "modem", "modbus", "random", "full"; false for anything else.
+// "modem", "modbus", "random", "full", "modbus-mix", "modbus-ascii",
+// "modbus-bus", "nmea"; false for anything else.
 bool ParseScenario(const std::string& name, ScenarioKind& kind);
 const char* ScenarioName(ScenarioKind kind);
 // The rate a scenario uses when none is configured (percent).

@@ -4,6 +4,7 @@
 #include "LineSetup.h"
 #include "ModemIo.h"
 #include "PipeOutput.h"
+#include "ReaderPriority.h"
 #include "ProbeTransport.h"
 #include "TapClock.h"
 
@@ -121,10 +122,12 @@ int TapDevice::Open(int vendor, int product)
     TapConfig next = LoadConfig(sim::LibraryDirectory(), problems, fatal);
     if (!problems.empty()) Say(problems.substr(0, problems.size() - 2));
     if (fatal) return -1;
-    if (next.device[kTxdPort].empty() || next.device[kRxdPort].empty()) {
+    // KS_TAP_TXD alone is one port on a shared bus (RS-485 two-wire), where
+    // one adapter hears both sides: all it hears is recorded as TXD.
+    if (next.device[kTxdPort].empty()) {
         Say("name the two serial devices: KS_TAP_TXD (the port that hears the line's TXD) and KS_TAP_RXD "
-            "(the one that hears its RXD), in the environment or in " + std::string(kConfigFileName) +
-            " beside the program or in ~/.config/Kestrane/");
+            "(the one that hears its RXD), or KS_TAP_TXD alone for a shared bus, in the environment or in " +
+            std::string(kConfigFileName) + " beside the program or in ~/.config/Kestrane/");
         return -1;
     }
     struct stat a{}, b{};
@@ -137,6 +140,7 @@ int TapDevice::Open(int vendor, int product)
     format = sim::LineFormat{};
     for (int port = 0; port < kPortCount; ++port) {
         std::string error;
+        if (config.device[port].empty()) continue;
         if (!OpenPort(port, error)) {
             Say(error);
             CloseAll(lock);
@@ -181,7 +185,7 @@ int TapDevice::OpenPipe(int device)
     }
     for (int port = 0; port < kPortCount; ++port) {
         const int inputs = config.wiring.InputsUsed(port);
-        if (inputs == 0) continue;
+        if (inputs == 0 || ports[port].fd < 0) continue;
         auto watcher = std::make_unique<ModemWatcher>(
             ports[port].fd, inputs, io, ports[port].path,
             [this, port](const ModemWatcher::Change& c) { OnLines(port, c); });
@@ -240,7 +244,8 @@ void TapDevice::CloseAll(std::unique_lock<std::mutex>&)
 
 std::string TapDevice::Firmware() const
 {
-    return "Tap TXD " + ShortName(ports[kTxdPort].path) + " RXD " + ShortName(ports[kRxdPort].path);
+    if (!OnePort()) return "Tap TXD " + ShortName(ports[kTxdPort].path) + " RXD " + ShortName(ports[kRxdPort].path);
+    return "Tap bus " + ShortName(ports[kTxdPort].path);
 }
 
 int TapDevice::Request(int device, int directionIn, int request, int value, int length, void* buffer)
@@ -268,10 +273,12 @@ int TapDevice::Request(int device, int directionIn, int request, int value, int 
         if (!next.FromBlock(static_cast<const uint8_t*>(buffer), length)) return 0;
         for (int port = 0; port < kPortCount; ++port) {
             std::string why;
+            if (ports[port].fd < 0) continue;
             if (!ApplyLineFormat(ports[port].fd, next, why)) {
                 Say(ports[port].path + ": the line parameters cannot be set: " + why);
                 // Both ports keep one format.
-                for (int done = 0; done < port; ++done) ApplyLineFormat(ports[done].fd, format, why);
+                for (int done = 0; done < port; ++done)
+                    if (ports[done].fd >= 0) ApplyLineFormat(ports[done].fd, format, why);
                 return 0;
             }
         }
@@ -288,6 +295,7 @@ void TapDevice::StartStreaming()
     const int64_t now = MonotonicNs();
     for (int port = 0; port < kPortCount; ++port) {
         PortState& p = ports[port];
+        if (p.fd < 0) continue;
         // What arrived before the start is not part of the capture.
         uint8_t scratch[kReadSize];
         for (int i = 0; i < 64 && ::read(p.fd, scratch, sizeof scratch) > 0; ++i) {
@@ -315,7 +323,8 @@ void TapDevice::StopStreaming()
     // Everything received up to the stop goes out now; the reader thread
     // writes it, so that no request thread ever meets a closed pipe.
     const int64_t now = MonotonicNs();
-    for (int port = 0; port < kPortCount; ++port) ReadPort(port, now);
+    for (int port = 0; port < kPortCount; ++port)
+        if (ports[port].fd >= 0) ReadPort(port, now);
     EmitDue(INT64_MAX);
     streaming = false;
     Wake();
@@ -334,7 +343,8 @@ int64_t TapDevice::Watermark() const
 {
     // Every later record of a port arrives after the port was last found
     // empty, less the hold-back it may be dated back by.
-    const int64_t heard = std::min(ports[kTxdPort].clock.LastEmpty(), ports[kRxdPort].clock.LastEmpty());
+    const int64_t heard = OnePort() ? ports[kTxdPort].clock.LastEmpty()
+                                    : std::min(ports[kTxdPort].clock.LastEmpty(), ports[kRxdPort].clock.LastEmpty());
     return heard - static_cast<int64_t>(config.holdMs) * 1000000;
 }
 
@@ -346,6 +356,7 @@ void TapDevice::Run()
     sigaddset(&set, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
     ::pthread_setname_np(::pthread_self(), "ks-tap-read");
+    RaiseReaderPriority();
 
     std::unique_lock<std::mutex> lock(mutex);
     while (!quit && alive) {
@@ -373,6 +384,7 @@ void TapDevice::Run()
         }
         bool readAny = false;
         for (int port = 0; port < kPortCount; ++port) {
+            if (ports[port].fd < 0) continue;
             if (ready > 0 && fds[port].revents != 0) {
                 readAny = true;
                 ReadPort(port, polledAt);
@@ -396,7 +408,7 @@ void TapDevice::Run()
             pollfd w[3] = {{wakeFd, POLLIN, 0}};
             nfds_t n = 1;
             for (int port = 0; port < kPortCount; ++port)
-                if (!ports[port].clock.Streaming()) w[n++] = pollfd{ports[port].fd, POLLIN, 0};
+                if (ports[port].fd >= 0 && !ports[port].clock.Streaming()) w[n++] = pollfd{ports[port].fd, POLLIN, 0};
             // Both directions streaming right up to this read: full duplex,
             // whose characters are dated by the line rate anyway, so they
             // may gather a little longer.

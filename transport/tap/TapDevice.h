@@ -65,6 +65,8 @@ private:
     void Lost(const std::string& why);
     void Wake();
     std::string Firmware() const;
+    // Only the TXD port is named: a shared bus heard by one adapter.
+    bool OnePort() const { return ports[kRxdPort].fd < 0; }
 
     std::mutex mutex;
     int handle = 0;
