@@ -25,21 +25,33 @@ void CModbusRtuDecoder::Put(const FrameChar& c)
 
 void CModbusRtuDecoder::Finish()
 {
-    for (Stream& s : streams) {
-        Scan(s, true);
-        // What is left made no frame: too short for one.
-        if (s.head < s.chars.size()) {
-            s.skipped += s.chars.size() - s.head;
-            s.head = s.chars.size();
-        }
-        EmitSkipped(s);
-        s.chars.clear();
-        s.bytes.clear();
-        s.head = 0;
-        s.decideAt = 0;
-        s.runningLength = 0;
-        s.runningCrc = 0xFFFF;
+    for (Stream& s : streams) Flush(s);
+}
+
+void CModbusRtuDecoder::Flush(Stream& s)
+{
+    Scan(s, true);
+    // What is left made no frame: too short for one.
+    if (s.head < s.chars.size()) {
+        s.skipped += s.chars.size() - s.head;
+        s.head = s.chars.size();
     }
+    EmitSkipped(s);
+    s.chars.clear();
+    s.bytes.clear();
+    s.head = 0;
+    s.decideAt = 0;
+    s.rescueAt = kFirstRescue;
+    s.runningLength = 0;
+    s.runningCrc = 0xFFFF;
+}
+
+void CModbusRtuDecoder::FlushQuiet(Stream& s, uint64_t record)
+{
+    if (flushing || s.head >= s.chars.size() || s.chars.back().record >= record) return;
+    flushing = true;
+    Flush(s);
+    flushing = false;
 }
 
 CModbusRtuDecoder::Try CModbusRtuDecoder::TryRole(Stream& s, int rule, bool final, std::size_t& length)
@@ -77,6 +89,7 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
     if (s.bytes[s.head] > 247 || (s.bytes[s.head + 1] & 0x7F) == 0) return Try::Fail;
     const int direction = s.chars[s.head].direction;
     bool wait = false;
+    s.waitKnown = false;
     std::size_t waitFor = kMaxFrame;
     std::size_t found[2] = {0, 0};
     bool fits[2] = {false, false};
@@ -99,6 +112,7 @@ CModbusRtuDecoder::Try CModbusRtuDecoder::TryAt(Stream& s, bool final, std::size
         case Try::Wait:
             wait = true;
             waitFor = std::min(waitFor, found[r]);
+            if (rule != modbus::kNoRule) s.waitKnown = true;
             break;
         case Try::Fail: break;
         }
@@ -128,10 +142,16 @@ void CModbusRtuDecoder::Scan(Stream& s, bool final)
         bool ambiguous = false;
         const Try t = TryAt(s, final, length, role, ambiguous);
         if (t == Try::Wait) {
-            s.decideAt = s.head + length;
+            const std::size_t waiting = s.chars.size() - s.head;
+            if (!s.waitKnown && waiting >= s.rescueAt) {
+                if (Rescue(s)) continue;
+                s.rescueAt = waiting + kRescueStep;
+            }
+            s.decideAt = s.head + std::min(length, s.rescueAt);
             return;
         }
         if (t == Try::Found) {
+            if (master != MasterSide::Bus) FlushQuiet(&s == &streams[0] ? streams[1] : streams[0], s.chars[s.head].record);
             EmitSkipped(s);
             Emit(s, s.head, length, role, true, true, ambiguous);
             Advance(s, length);
@@ -143,8 +163,29 @@ void CModbusRtuDecoder::Scan(Stream& s, bool final)
     }
 }
 
+bool CModbusRtuDecoder::Rescue(Stream& s)
+{
+    const std::size_t size = s.bytes.size();
+    const uint8_t* b = s.bytes.data();
+    for (std::size_t q = s.head + 1; q + kMinFrame <= size; ++q) {
+        if (b[q] > 247 || (b[q + 1] & 0x7F) == 0) continue;
+        for (Role role : {Role::Request, Role::Response}) {
+            if (!pairing.MayBe(role, s.chars[q].direction)) continue;
+            const int rule = modbus::FrameLength(b + q, size - q, role);
+            if (rule <= 0) continue;
+            const std::size_t total = static_cast<std::size_t>(rule) + 2;
+            if (total > kMaxFrame || total > size - q || modbus::Crc16(b + q, total) != 0) continue;
+            s.skipped += q - s.head;
+            Advance(s, q - s.head);
+            return true;
+        }
+    }
+    return false;
+}
+
 void CModbusRtuDecoder::Advance(Stream& s, std::size_t count)
 {
+    s.rescueAt = kFirstRescue;
     s.head += count;
     s.decideAt = 0;
     s.runningCrc = 0xFFFF;

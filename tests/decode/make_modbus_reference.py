@@ -105,6 +105,12 @@ def faults():
     s.frame("R", ExceptionResponse(3, 2, unit=3), "exception", reply=q, fields="code 2 Illegal Data Address")
     q = s.frame("T", UnknownRequest(b"\x01\x02\x03", unit=4), "request")
     s.frame("R", UnknownRequest(b"\x09\x08\x07\x06\x05", unit=4), "response", reply=q)
+    # A damaged request of that function: no length rule says where it ends,
+    # yet the answer that follows shows it has.
+    s.frame("T", UnknownRequest(b"\x01\x02\x03", unit=4), "noise", check="bad", corrupt=3)
+    s.frame("R", ExceptionResponse(65, 1, unit=4), "exception")
+    q = s.frame("T", rr.ReadHoldingRegistersRequest(1, 1, unit=4), "request")
+    s.frame("R", rr.ReadHoldingRegistersResponse([77], unit=4), "response", reply=q)
     return s
 
 
