@@ -83,12 +83,13 @@ std::vector<Scenario> ReadScenarios()
     return scenarios;
 }
 
-std::vector<CFrame> Decode(const DecodeSettings& settings, const std::vector<std::vector<uint8_t>>& blocks)
+std::vector<CFrame> Decode(const DecodeSettings& settings, const std::vector<std::vector<uint8_t>>& blocks,
+                           bool finish = true)
 {
     std::vector<CFrame> frames;
     CFrameFeed feed(MakeFrameDecoder(settings, [&frames](CFrame&& f) { frames.push_back(std::move(f)); }));
     for (const auto& block : blocks) feed.AddLiveBlock(block.data(), block.size());
-    feed.Finish();
+    if (finish) feed.Finish();
     return frames;
 }
 
@@ -140,6 +141,21 @@ TEST(ModbusReference, StampsGiveTheResponseItsDelayAndACorruptedCrcItsComputedVa
     char computed[8];
     std::snprintf(computed, sizeof computed, "%04X", bad.checkComputed);
     EXPECT_EQ(FrameCheckText(bad), std::string("CRC bad (computed 0x") + computed + ")");
+}
+
+TEST(ModbusReference, DamagedFramesOnAOnePortBusHoldBackNoLaterFrame)
+{
+    // The faults conversation as one port on a two-wire bus hears it: both
+    // sides as TXD. Every frame is out while the capture still runs.
+    const std::vector<Scenario> scenarios = ReadScenarios();
+    ASSERT_GE(scenarios.size(), 2u);
+    std::vector<std::vector<uint8_t>> blocks = scenarios[1].blocks;
+    for (auto& block : blocks) {
+        for (std::size_t i = 0; i < block.size(); i += 2) block[i] &= static_cast<uint8_t>(~0x08);
+    }
+    const std::vector<CFrame> frames = Decode({DecodeProtocol::ModbusRtu, MasterSide::Bus}, blocks, false);
+    ASSERT_EQ(frames.size(), scenarios[1].frames.size());
+    EXPECT_EQ(frames.back().requestNumber, frames[frames.size() - 2].number);
 }
 
 TEST(ModbusRtu, ACharacterWithAParityErrorMarksItsFrameAndNoiseBeforeAFrameIsOneBadFrame)
