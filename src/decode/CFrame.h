@@ -23,6 +23,8 @@ struct CFrame {
     uint64_t number = 0;      // from 1, in the order frames were found
     uint64_t firstRecord = 0; // the records of the first and last character,
     uint64_t lastRecord = 0;  // counted from 0 over everything fed
+    uint64_t firstChar = 0;   // the first and last data character, counted
+    uint64_t lastChar = 0;    // as the line store counts its data items
     int direction = 0;        // 0 TXD, 1 RXD
     FrameProtocol protocol = FrameProtocol::ModbusRtu;
     FrameKind kind = FrameKind::Noise;

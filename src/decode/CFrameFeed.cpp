@@ -16,6 +16,7 @@ void CFrameFeed::Data(uint8_t byte, uint8_t b0)
     c.hasTime = hasTime;
     c.timeMs = elapsedMs;
     c.record = record;
+    c.index = characters++;
     decoder->Put(c);
 }
 

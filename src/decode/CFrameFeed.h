@@ -25,6 +25,10 @@ public:
 
     // Records fed so far.
     uint64_t Records() const { return record; }
+    // Data characters fed so far; SetCharacters starts the count elsewhere
+    // (a store whose oldest characters were dropped).
+    uint64_t Characters() const { return characters; }
+    void SetCharacters(uint64_t count) { characters = count; }
 
 private:
     void Data(uint8_t byte, uint8_t b0);
@@ -32,6 +36,7 @@ private:
 
     std::unique_ptr<IFrameDecoder> decoder;
     uint64_t record = 0;
+    uint64_t characters = 0;
     bool hasTime = false;
     int64_t elapsedMs = 0;
     uint32_t oldCount = 0; // an old file's tick count waiting for its time group

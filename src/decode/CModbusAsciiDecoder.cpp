@@ -50,6 +50,8 @@ void CModbusAsciiDecoder::Close(Stream& s, bool ended)
     const FrameChar& last = s.chars.back();
     frame.firstRecord = first.record;
     frame.lastRecord = last.record;
+    frame.firstChar = first.index;
+    frame.lastChar = last.index;
     frame.direction = first.direction;
     frame.hasTime = first.hasTime;
     frame.timeMs = first.timeMs;

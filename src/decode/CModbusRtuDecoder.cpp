@@ -231,6 +231,8 @@ void CModbusRtuDecoder::Emit(Stream& s, std::size_t begin, std::size_t count, Ro
     const FrameChar& last = s.chars[begin + count - 1];
     frame.firstRecord = first.record;
     frame.lastRecord = last.record;
+    frame.firstChar = first.index;
+    frame.lastChar = last.index;
     frame.direction = first.direction;
     frame.hasTime = first.hasTime;
     frame.timeMs = first.timeMs;

@@ -10,4 +10,5 @@ struct FrameChar {
     bool hasTime = false;
     int64_t timeMs = 0;    // elapsed since the capture began, from its stamps
     uint64_t record = 0;
+    uint64_t index = 0; // the data character's place among all fed, from 0
 };
