@@ -34,6 +34,24 @@ void Put(std::vector<uint8_t>& body, std::vector<uint8_t> frame, bool rxd, bool 
     }
 }
 
+// The marked data characters: (rxd, character).
+std::vector<std::pair<bool, int>> FramesPaneMarked(CAnalyzerView& view, CAnalyzerDoc& doc)
+{
+    std::vector<std::pair<bool, int>> marked;
+    CStoreGuard guard(view.StoreLock());
+    const CLines& lines = doc.Lines();
+    for (int l = 0; l < lines.GetLineCount(); ++l) {
+        for (int i = 0; i < lines.GetLine(l)->GetItemCount(); ++i) {
+            const CShape* item = lines.GetLine(l)->GetItem(i);
+            if (item->mark && item->GetKind() == KIND_DATA) {
+                const auto* c = static_cast<const CDataChar*>(item);
+                marked.emplace_back(c->IsRxd(), c->Character());
+            }
+        }
+    }
+    return marked;
+}
+
 class FramesPane : public LogAtRest {
 protected:
     // Polls of two registers and their answers; the answer to poll `damaged`
@@ -64,23 +82,6 @@ protected:
         };
         Frame()->RunCommand(ID_DECODING_SETTINGS);
     }
-    // The marked data characters: (rxd, character).
-    std::vector<std::pair<bool, int>> Marked()
-    {
-        std::vector<std::pair<bool, int>> marked;
-        CStoreGuard guard(View()->StoreLock());
-        const CLines& lines = Doc()->Lines();
-        for (int l = 0; l < lines.GetLineCount(); ++l) {
-            for (int i = 0; i < lines.GetLine(l)->GetItemCount(); ++i) {
-                const CShape* item = lines.GetLine(l)->GetItem(i);
-                if (item->mark && item->GetKind() == KIND_DATA) {
-                    const auto* c = static_cast<const CDataChar*>(item);
-                    marked.emplace_back(c->IsRxd(), c->Character());
-                }
-            }
-        }
-        return marked;
-    }
 };
 
 } // namespace
@@ -95,7 +96,7 @@ TEST_F(FramesPane, ListsTheDecodedCaptureAndASelectedFrameIsMarkedAndScrolledTo)
 
     // The answer to poll 1500: its 9 characters, RXD, marked; the view there.
     pane.SelectRow(3001);
-    const std::vector<std::pair<bool, int>> marked = Marked();
+    const std::vector<std::pair<bool, int>> marked = FramesPaneMarked(*View(), *Doc());
     ASSERT_EQ(marked.size(), 9u);
     for (const auto& [rxd, character] : marked) EXPECT_TRUE(rxd);
     EXPECT_EQ(marked[4].second, 1500 % 256);
@@ -120,4 +121,51 @@ TEST_F(FramesPane, ListsTheDecodedCaptureAndASelectedFrameIsMarkedAndScrolledTo)
     Doc()->OnNewDocument();
     pane.Refresh();
     EXPECT_EQ(pane.Model().rowCount(), 0);
+}
+
+namespace {
+
+class LiveFrames : public AppFixture {};
+
+} // namespace
+
+TEST_F(LiveFrames, ALiveModbusCaptureIsDecodedAsItComesAndItsFramesFoundInTheView)
+{
+    Setup setup;
+    setup.scenario = "modbus-mix";
+    ASSERT_TRUE(StartApp(setup));
+    Doc()->runDialog = [](QDialog& dialog) {
+        static_cast<CDecodingDlg&>(dialog).ProtocolBox().setCurrentIndex(1);
+        static_cast<CDecodingDlg&>(dialog).MasterBox().setCurrentIndex(0);
+        return int(QDialog::Accepted);
+    };
+    Frame()->RunCommand(ID_DECODING_SETTINGS);
+    CFramesPane& pane = *Frame()->FramesPane();
+    Frame()->RunCommand(ID_ANALYZER_START);
+    // Frames arrive while the capture runs, and the list follows them.
+    ASSERT_TRUE(WaitUntil([&pane] { return pane.Model().rowCount() >= 12; }, 20000));
+    Pump(2 * CFramesPane::kRefreshMs);
+    const int rows = pane.Model().rowCount();
+    const QModelIndex last = pane.Model().index(rows - 1, 0);
+    EXPECT_TRUE(pane.Table().viewport()->rect().intersects(pane.Table().visualRect(last)));
+    Frame()->RunCommand(ID_ANALYZER_STOP);
+    pane.Refresh();
+
+    // A response paired with its request: its characters are the ones marked.
+    int row = -1;
+    CFrame frame;
+    for (int r = pane.Model().rowCount() - 1; r >= 0 && row < 0; --r) {
+        if (pane.Model().FrameAt(r, frame) && frame.kind == FrameKind::Response && !frame.IsBad() &&
+            frame.requestNumber != 0)
+            row = r;
+    }
+    ASSERT_GE(row, 0);
+    pane.SelectRow(row);
+    EXPECT_EQ(pane.Message(), QString());
+    const std::vector<std::pair<bool, int>> marked = FramesPaneMarked(*View(), *Doc());
+    ASSERT_EQ(marked.size(), frame.bytes.size());
+    for (std::size_t i = 0; i < marked.size(); ++i) {
+        EXPECT_TRUE(marked[i].first);
+        EXPECT_EQ(marked[i].second, frame.bytes[i]) << i;
+    }
 }
