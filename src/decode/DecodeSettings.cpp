@@ -1,5 +1,7 @@
 #include "DecodeSettings.h"
 
+#include "Profile.h"
+
 bool ParseDecodeProtocol(const std::string& word, DecodeProtocol& protocol)
 {
     for (DecodeProtocol p : {DecodeProtocol::None, DecodeProtocol::ModbusRtu, DecodeProtocol::ModbusAscii,
@@ -43,4 +45,23 @@ const char* MasterSideWord(MasterSide master)
     case MasterSide::Auto: break;
     }
     return "auto";
+}
+
+DecodeSettings ReadDecodeSettings(const std::string& settingsPath)
+{
+    DecodeSettings settings;
+    if (settingsPath.empty()) return settings;
+    if (!ParseDecodeProtocol(ks::GetPrivateProfileString("Decoding", "Protocol", "none", 32, settingsPath),
+                             settings.protocol))
+        settings.protocol = DecodeProtocol::None;
+    if (!ParseMasterSide(ks::GetPrivateProfileString("Decoding", "Master", "auto", 32, settingsPath), settings.master))
+        settings.master = MasterSide::Auto;
+    return settings;
+}
+
+void WriteDecodeSettings(const std::string& settingsPath, const DecodeSettings& settings)
+{
+    if (settingsPath.empty()) return;
+    ks::WritePrivateProfileStringA("Decoding", "Protocol", DecodeProtocolWord(settings.protocol), settingsPath);
+    ks::WritePrivateProfileStringA("Decoding", "Master", MasterSideWord(settings.master), settingsPath);
 }

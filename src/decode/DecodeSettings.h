@@ -20,3 +20,9 @@ bool ParseDecodeProtocol(const std::string& word, DecodeProtocol& protocol);
 bool ParseMasterSide(const std::string& word, MasterSide& master);
 const char* DecodeProtocolWord(DecodeProtocol protocol);
 const char* MasterSideWord(MasterSide master);
+
+// [Decoding] Protocol= and Master= of the settings file, as the words above;
+// a missing or unknown word reads as None and Auto. An empty path reads the
+// defaults and writes nothing.
+DecodeSettings ReadDecodeSettings(const std::string& settingsPath);
+void WriteDecodeSettings(const std::string& settingsPath, const DecodeSettings& settings);

@@ -70,6 +70,7 @@ CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnComman
     framesDock->setWidget(framesPane);
     addDockWidget(Qt::BottomDockWidgetArea, framesDock);
     framesDock->hide();
+    doc->Frames().Configure(ReadDecodeSettings(doc->SettingsPath()));
     OnCommand(ID_VIEW_FRAMES, [this] { framesDock->setVisible(framesDock->isHidden()); },
               [this](CCmdUI& ui) { ui.SetCheck(!framesDock->isHidden()); });
     OnCommand(ID_DECODING_SETTINGS, [this] { DecodingSettings(); });
@@ -105,6 +106,7 @@ void CMainFrame::DecodingSettings()
     CDecodingDlg dialog(doc->Frames().Settings(), this);
     if ((doc->runDialog ? doc->runDialog(dialog) : dialog.exec()) != QDialog::Accepted) return;
     doc->Frames().Configure(dialog.Settings());
+    WriteDecodeSettings(doc->SettingsPath(), dialog.Settings());
     {
         // The store as it stands is decoded afresh; a running capture's
         // blocks wait for the lock and follow.

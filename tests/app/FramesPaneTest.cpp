@@ -117,6 +117,10 @@ TEST_F(FramesPane, ListsTheDecodedCaptureAndASelectedFrameIsMarkedAndScrolledTo)
                 copied.contains(QStringLiteral("reply to 1")))
         << copied.toStdString();
 
+    // The choice is kept in the settings file.
+    EXPECT_EQ(ReadDecodeSettings(Doc()->SettingsPath()).protocol, DecodeProtocol::ModbusRtu);
+    EXPECT_EQ(ReadDecodeSettings(Doc()->SettingsPath()).master, MasterSide::Txd);
+
     // A new capture empties the list.
     Doc()->OnNewDocument();
     pane.Refresh();
