@@ -24,6 +24,8 @@ CDataChar::Glyph CDataChar::GlyphFor(uint8_t c, int dataMode)
 void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts, const CDisplayMode& mode) const
 {
     if (!mode.Data) return;
+    const uint8_t character = Character();
+    const uint8_t flags = Flags();
     const bool rxd = IsRxd();
     QRect cell = rect;
     if (rxd) cell.translate(0, rect.height());
@@ -66,6 +68,6 @@ void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts
 
 void CDataChar::GetRecord(ByteBuffer& out) const
 {
-    out.push_back(flags);
-    out.push_back(character);
+    out.push_back(Flags());
+    out.push_back(Character());
 }

@@ -8,50 +8,100 @@
 #include "DeviceRecord.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <memory>
 
 const std::array<const char*, CNT_COUNT> kCounterFormats = {
     "TXD:%u", "RXD:%u", "RTS:%u", "RTS:%u", "CTS:%u", "CTS:%u", "CD:%u",
     "CD:%u",  "DTR:%u", "DTR:%u", "DSR:%u", "DSR:%u", "ERR:%u"};
 
-CLineInfo::~CLineInfo()
+int CLineInfo::SlotOf(int index) const
 {
-    for (CShape* item : items) delete item;
+    if (wide.empty() || index <= wide.front().item) return index;
+    // The wide items before `index` decide how far its slot is moved.
+    const auto after = std::lower_bound(wide.begin(), wide.end(), index,
+                                        [](const Wide& w, int i) { return w.item < i; });
+    return index + std::prev(after)->extraThrough;
+}
+
+void CLineInfo::Reserve(std::size_t slots, SlotArena& arena)
+{
+    if (slots <= slotCapacity) return;
+    CShape* grown = arena.Take(slots);
+    if (slotCount > 0) std::memcpy(static_cast<void*>(grown), static_cast<const void*>(itemSlots), slotCount * sizeof(CShape));
+    arena.Give(itemSlots, slotCapacity);
+    itemSlots = grown;
+    slotCapacity = static_cast<uint32_t>(slots);
+}
+
+void CLineInfo::Release(SlotArena& arena) noexcept
+{
+    arena.Give(itemSlots, slotCapacity);
+    itemSlots = nullptr;
+    slotCount = slotCapacity = 0;
+    wide.clear();
+    count = width = dataCount = 0;
+}
+
+void CLineInfo::Push(const CShape& item, SlotArena& arena)
+{
+    const auto n = static_cast<uint32_t>(item.Slots());
+    if (slotCount + n > slotCapacity) Reserve(std::max<std::size_t>(2 * std::size_t{slotCapacity}, slotCount + n + 8), arena);
+    std::memcpy(static_cast<void*>(itemSlots + slotCount), static_cast<const void*>(&item), n * sizeof(CShape));
+    slotCount += n;
+    if (n == 1) {
+        ++count;
+        return;
+    }
+    // Lines with stamps hold a few of them: room for several at once.
+    if (wide.empty()) wide.reserve(8);
+    wide.push_back({count, (wide.empty() ? 0 : wide.back().extraThrough) + static_cast<int>(n - 1)});
+    ++count;
+}
+
+void CLineInfo::Pop()
+{
+    if (count == 0) return;
+    --count;
+    if (!wide.empty() && wide.back().item == count) wide.pop_back();
+    slotCount = static_cast<uint32_t>(SlotOf(count));
 }
 
 CLines::~CLines()
 {
-    for (CLineInfo* line : lines) delete line;
+    for (CLineInfo& line : lines) line.Release(arena);
 }
 
 CShape* CLines::LastItem() const
 {
-    if (lines.empty() || lines.back()->items.empty()) return nullptr;
-    return lines.back()->items.back();
+    if (lines.empty()) return nullptr;
+    return lines.back().GetItem(lines.back().GetItemCount() - 1);
 }
 
-void CLines::AppendItem(CShape* item, const CDisplayMode& mode, bool isData)
+CLineInfo& CLines::LineWithRoom(int w, const CDisplayMode& mode)
 {
-    const int w = item->GetExtent(mode, 1).cx;
-    if (lines.empty() || static_cast<int64_t>(lines.back()->width) + w > mode.cxLine) {
-        if (!lines.empty()) {
-            // A closed line never grows again: give back the array's slack so
-            // that a long capture costs a pointer per item, not up to two.
-            lines.back()->items.shrink_to_fit();
-        }
-        auto* line = new CLineInfo;
+    if (lines.empty() || static_cast<int64_t>(lines.back().width) + w > mode.cxLine) {
+        CLineInfo& line = lines.emplace_back();
         // Room for a line of one-cell items at once, so that filling a line
-        // costs no regrowth (and leaves no freed arrays behind in the heap).
+        // costs no regrowth: every item takes at least one cell per slot but
+        // the line start.
         const int cells = mode.cxChar > 0 && mode.cxLine > 0 ? mode.cxLine / mode.cxChar + 2 : 16;
-        line->items.reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)));
-        auto* start = new CStatus(currentStatus, currentStatus);
-        start->MakeLineStart();
-        line->items.push_back(start);
-        lines.push_back(line);
+        line.Reserve(static_cast<std::size_t>(std::clamp(cells, 2, 1024)), arena);
+        CStatus start(currentStatus, currentStatus);
+        start.MakeLineStart();
+        line.Push(start, arena);
     }
-    CLineInfo* line = lines.back();
-    line->items.push_back(item);
-    line->width += w;
-    if (isData) ++line->dataCount;
+    return lines.back();
+}
+
+void CLines::AppendItem(const CShape& item, const CDisplayMode& mode, bool isData)
+{
+    const int w = item.GetExtent(mode, 1).cx;
+    CLineInfo& line = LineWithRoom(w, mode);
+    line.Push(item, arena);
+    line.width += w;
+    if (isData) ++line.dataCount;
     modified = 1;
 }
 
@@ -61,7 +111,13 @@ void CLines::AddDataChar(uint8_t character, uint8_t b0, const CDisplayMode& mode
         provisional = 0;
         return;
     }
-    AppendItem(new CDataChar(character, b0), mode, true);
+    // Nearly every record is a character: placed here without asking the
+    // item its width (a character is one cell wide while Data is on).
+    CLineInfo& line = LineWithRoom(mode.cxChar, mode);
+    line.Push(CDataChar(character, b0), arena);
+    line.width += mode.cxChar;
+    ++line.dataCount;
+    modified = 1;
     if (b0 & rec::kError) {
         ++counters[CNT_ERR];
     } else {
@@ -76,7 +132,7 @@ int CLines::AddStatus(uint8_t status, const CDisplayMode& mode)
         provisional = 0;
         return 0;
     }
-    auto* item = new CStatus(status, currentStatus);
+    const CStatus item(status, currentStatus);
     struct Line {
         uint8_t bit;
         int rise;
@@ -104,16 +160,12 @@ void CLines::AddTick(uint32_t ms, uint32_t time, const CDisplayMode& mode)
         const uint32_t carry = stamp->Accumulate(ms, time);
         tickAccumulator += ms;
         if (carry > 0) {
-            AppendItem(new CStamp(carry, time), mode, false);
+            AppendItem(CStamp(carry, time), mode, false);
             tickAccumulator = carry;
         }
     } else {
-        auto* stamp = new CStamp(ms, time);
-        if (stamp->GetExtent(mode, 1).cx > 0) {
-            AppendItem(stamp, mode, false);
-        } else {
-            delete stamp;
-        }
+        const CStamp stamp(ms, time);
+        if (stamp.GetExtent(mode, 1).cx > 0) AppendItem(stamp, mode, false);
         tickAccumulator = ms;
     }
     provisional = 0;
@@ -124,22 +176,18 @@ void CLines::AddIdleTime(uint32_t ms, uint32_t time, const CDisplayMode& mode)
     if (!mode.Stamp) return;
     if (CShape* last = LastItem(); last != nullptr && last->GetKind() == KIND_STAMP) {
         const uint32_t carry = static_cast<CStamp*>(last)->Accumulate(ms, time);
-        if (carry > 0) AppendItem(new CStamp(carry, time), mode, false);
+        if (carry > 0) AppendItem(CStamp(carry, time), mode, false);
         return;
     }
-    auto* stamp = new CStamp(ms, time);
-    if (stamp->GetExtent(mode, 1).cx > 0) {
-        AppendItem(stamp, mode, false);
-    } else {
-        delete stamp;
-    }
+    const CStamp stamp(ms, time);
+    if (stamp.GetExtent(mode, 1).cx > 0) AppendItem(stamp, mode, false);
     tickAccumulator = 0;
     provisional = 1;
 }
 
 void CLines::AddStartStopTime(int64_t time, const CDisplayMode& mode)
 {
-    AppendItem(new CStampTime(time), mode, false);
+    AppendItem(CStampTime(time), mode, false);
     provisional = 0;
 }
 
@@ -148,10 +196,9 @@ void CLines::RemoveProvisionalStamp(const CDisplayMode& mode)
     if (!provisional) return;
     CShape* last = LastItem();
     if (last == nullptr || last->GetKind() != KIND_STAMP) return;
-    CLineInfo* line = lines.back();
-    line->width = std::max(0, line->width - last->GetExtent(mode, 1).cx);
-    delete last;
-    line->items.pop_back();
+    CLineInfo& line = lines.back();
+    line.width = std::max(0, line.width - last->GetExtent(mode, 1).cx);
+    line.Pop();
     provisional = 0;
 }
 
@@ -159,17 +206,20 @@ int CLines::TrimOldest()
 {
     const int excess = static_cast<int>(lines.size()) - kMaxLines;
     if (excess < kTrimStep) return 0;
-    for (int i = 0; i < excess; ++i) delete lines[static_cast<std::size_t>(i)];
-    lines.erase(lines.begin(), lines.begin() + excess);
+    for (int i = 0; i < excess; ++i) {
+        lines.front().Release(arena);
+        lines.pop_front();
+    }
     modified = 1;
     return excess;
 }
 
 void CLines::Clear()
 {
-    for (CLineInfo* line : lines) delete line;
+    for (CLineInfo& line : lines) line.Release(arena);
     lines.clear();
     lines.shrink_to_fit();
+    arena.Reset();
     currentStatus = rec::kAllInactive;
     modified = 0;
     tickAccumulator = 0;

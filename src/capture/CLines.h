@@ -4,9 +4,11 @@
 // breaks by pixel width; the thirteen counters and the time stamps are kept
 // here too. Not locked by itself: see StoreLock.h for who holds what.
 #include "CLineInfo.h"
+#include "SlotArena.h"
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -54,10 +56,12 @@ public:
     int GetLineCount() const { return static_cast<int>(lines.size()); }
     CLineInfo* GetLine(int index) const
     {
-        return index >= 0 && index < static_cast<int>(lines.size()) ? lines[static_cast<std::size_t>(index)] : nullptr;
+        return index >= 0 && index < static_cast<int>(lines.size())
+                   ? const_cast<CLineInfo*>(&lines[static_cast<std::size_t>(index)])
+                   : nullptr;
     }
     int GetLastLineIndex() const { return lines.empty() ? 0 : static_cast<int>(lines.size()) - 1; }
-    int GetLastItemIndex() const { return lines.empty() ? -1 : lines.back()->GetItemCount() - 1; }
+    int GetLastItemIndex() const { return lines.empty() ? -1 : lines.back().GetItemCount() - 1; }
 
     bool IsModified() const { return modified != 0; }
     void SetModified(bool value) { modified = value ? 1 : 0; }
@@ -86,11 +90,15 @@ public:
     void EncodeLines(int first, int count, ByteBuffer& out) const;
 
 private:
-    void AppendItem(CShape* item, const CDisplayMode& mode, bool isData);
+    // The last line, or a new one when `w` more pixels do not fit on it.
+    CLineInfo& LineWithRoom(int w, const CDisplayMode& mode);
+    // `item` is a whole object of its own class.
+    void AppendItem(const CShape& item, const CDisplayMode& mode, bool isData);
     CShape* LastItem() const;
     void SetCurrentStatusForDecoding(uint8_t status) { currentStatus = status; }
 
-    std::vector<CLineInfo*> lines; // owned, oldest first
+    SlotArena arena; // before the lines, which hold arrays from it
+    std::deque<CLineInfo> lines; // oldest first; a line stays where it is until trimmed
     int modified = 0;
     uint8_t currentStatus = 0x1F;
     uint32_t tickAccumulator = 0;

@@ -3,6 +3,7 @@
 #include "CLines.h"
 
 #include "CCaptureFile.h"
+#include "CDataChar.h"
 #include "CDisplayMode.h"
 #include "CStamp.h"
 #include "CStatus.h"
@@ -79,12 +80,8 @@ void CLines::DecodeStoredStream(const uint8_t* data, std::size_t size, const CDi
             if (in.HasRecord() && in.PeekB0() == rec::kStampTime) {
                 ReadGroupBytes(in, t, 4, [](uint8_t b) { return b == rec::kStampTime; });
             }
-            auto* stamp = new CStamp(BigEndian(m), BigEndian(t));
-            if (mode.Stamp && stamp->GetExtent(mode, 1).cx > 0) {
-                AppendItem(stamp, mode, false);
-            } else {
-                delete stamp;
-            }
+            const CStamp stamp(BigEndian(m), BigEndian(t));
+            if (mode.Stamp && stamp.GetExtent(mode, 1).cx > 0) AppendItem(stamp, mode, false);
             break;
         }
         case rec::kTypeDateTime: {
@@ -167,9 +164,19 @@ void CLines::EncodeLines(int first, int count, ByteBuffer& out) const
 {
     const int end = std::min(GetLineCount(), first + count);
     for (int i = std::max(0, first); i < end; ++i) {
-        for (const CShape* item : lines[static_cast<std::size_t>(i)]->items) {
-            if (item->GetKind() == KIND_STATUS && static_cast<const CStatus*>(item)->IsLineStart()) continue;
-            item->GetRecord(out);
+        // Slot by slot: every item starts where the one before it ends.
+        const CLineInfo& line = lines[static_cast<std::size_t>(i)];
+        for (uint32_t k = 0; k < line.slotCount; k += static_cast<uint32_t>(line.itemSlots[k].Slots())) {
+            const CShape& item = line.itemSlots[k];
+            // Characters are nearly all of a capture: written here directly.
+            if (item.GetKind() == KIND_DATA) {
+                const auto& data = static_cast<const CDataChar&>(item);
+                out.push_back(data.Flags());
+                out.push_back(data.Character());
+                continue;
+            }
+            if (item.GetKind() == KIND_STATUS && static_cast<const CStatus&>(item).IsLineStart()) continue;
+            item.GetRecord(out);
         }
     }
 }

@@ -28,7 +28,7 @@ Extent CStamp::GetExtent(const CDisplayMode& mode, int d) const
 
 uint32_t CStamp::Accumulate(uint32_t ms, int64_t t)
 {
-    time = t;
+    time = static_cast<uint32_t>(t);
     const uint32_t room = elapsed >= rec::kDayMilliseconds ? 0 : rec::kDayMilliseconds - elapsed;
     if (ms > room) {
         elapsed = rec::kDayMilliseconds;

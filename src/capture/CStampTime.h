@@ -3,21 +3,23 @@
 
 class QString;
 
-// The date and time at which a capture started or stopped.
-class CStampTime final : public CShape {
+// The date and time at which a capture started or stopped: two slots. The
+// time is kept in the 32 bits a capture file stores.
+class KS_ITEM_STORAGE CStampTime final : public CShape {
 public:
-    explicit CStampTime(int64_t time) : time(time) {}
+    explicit CStampTime(int64_t time) : CShape(KIND_STAMPTIME, 0, 0), time(static_cast<uint32_t>(time)) {}
 
-    Extent GetExtent(const CDisplayMode& mode, int d) const override;
-    void Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts,
-              const CDisplayMode& mode) const override;
-    void GetRecord(ByteBuffer& out) const override;
-    int GetKind() const override { return KIND_STAMPTIME; }
+    Extent GetExtent(const CDisplayMode& mode, int d) const;
+    void Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts, const CDisplayMode& mode) const;
+    void GetRecord(ByteBuffer& out) const;
+    int GetKind() const { return KIND_STAMPTIME; }
 
-    void SetTime(int64_t t) { time = t; }
+    void SetTime(int64_t t) { time = static_cast<uint32_t>(t); }
     int64_t Time() const { return time; }
     QString Text() const;
 
 private:
-    int64_t time;
+    uint32_t time;
 };
+
+static_assert(sizeof(CStampTime) == 2 * sizeof(CShape));

@@ -8,14 +8,14 @@
 #include <QPen>
 
 CStatus::CStatus(uint8_t newByte, uint8_t previousArg)
-    : newByte(newByte),
-      previous((previousArg & 0xE0) == 0x40 ? previousArg : static_cast<uint8_t>(newByte & 0x1F))
+    : CShape(KIND_STATUS, newByte,
+             (previousArg & 0xE0) == 0x40 ? previousArg : static_cast<uint8_t>(newByte & 0x1F))
 {
 }
 
 Extent CStatus::GetExtent(const CDisplayMode& mode, int) const
 {
-    if (!mode.Status || IsLineStart() || previous == newByte) return {};
+    if (!mode.Status || IsLineStart() || Previous() == New()) return {};
     return {mode.cxChar, 2 * mode.DataRowHeight()};
 }
 
@@ -44,8 +44,8 @@ void CStatus::PaintLineRows(QPainter& dc, const QPen* pens, int x, int y, int w,
         dc.fillRect(QRect(x, ry, w, cy), (mark & bit) ? highlight : background);
         const int high = ry + m;
         const int low = ry + cy - m;
-        const int start = (previous & bit) ? low : high;
-        const int end = (newByte & bit) ? low : high;
+        const int start = (Previous() & bit) ? low : high;
+        const int end = (New() & bit) ? low : high;
         const QPoint points[4] = {{x, start}, {x + m, start}, {x + m, end}, {x + w, end}};
         dc.setPen(pens[rows[i].pen]);
         dc.drawPolyline(points, 4);
@@ -55,12 +55,12 @@ void CStatus::PaintLineRows(QPainter& dc, const QPen* pens, int x, int y, int w,
 
 void CStatus::CopyLevelsTo(CStatus& other) const
 {
-    other.newByte = newByte;
-    other.previous = newByte;
+    other.a = New();
+    other.b = New();
 }
 
 void CStatus::GetRecord(ByteBuffer& out) const
 {
-    out.push_back(newByte);
-    out.push_back(newByte);
+    out.push_back(New());
+    out.push_back(New());
 }

@@ -4,12 +4,12 @@
 // rather than ending the program half-way through.
 //
 // kStoreBytesPerRecord is what ks-bench-lines measures as resident memory per
-// stored record, items, pointers and line overhead all counted (about 27
-// bytes today), with a little to spare.
+// stored record, item slots and line overhead all counted (4.2 to 5.5 bytes
+// today), with room to spare for short lines and the arena's last block.
 #include <cstdint>
 
 // The bytes of memory one record of a capture file costs in the line store.
-inline constexpr std::uint64_t kStoreBytesPerRecord = 28;
+inline constexpr std::uint64_t kStoreBytesPerRecord = 8;
 
 // Memory the line store needs for a record area of `bodyBytes` bytes. A record
 // is two bytes; a record of an old ".df" file can give a status change as well

@@ -92,11 +92,11 @@ TEST_F(LargeCapture, CancellingALongLoadKeepsTheOpenCapture)
 TEST_F(LargeCapture, AFileTheMemoryCannotHoldIsRefusedWithItsSize)
 {
     if (kSanitized) GTEST_SKIP() << "address-space limits do not work under a sanitizer";
-    // Room for 64 MB more: the file's store would need about 110 MB.
+    // Room for 16 MB more: the file's store would need about 32 MB.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
     rlimit tight = saved;
-    tight.rlim_cur = static_cast<rlim_t>(VmSizeBytes() + 64L * 1024 * 1024);
+    tight.rlim_cur = static_cast<rlim_t>(VmSizeBytes() + 16L * 1024 * 1024);
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
     const bool opened = Doc()->OnOpenDocument(dir.Path("large.ksf"));
     ::setrlimit(RLIMIT_AS, &saved);

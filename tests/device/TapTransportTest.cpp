@@ -336,12 +336,14 @@ TEST(TapTransport, TheReaderRunsAboveOrdinaryThreads)
     TapLink tap;
     ASSERT_TRUE(tap.Open(3));
     pid_t reader = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        if (std::getline(comm, name) && name == "ks-tap-read") reader = std::stoi(task.path().filename().string());
-    }
-    ASSERT_NE(reader, 0) << "no reader thread";
+    ASSERT_TRUE(tap.WaitFor([&] {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::ifstream comm(task.path() / "comm");
+            std::string name;
+            if (std::getline(comm, name) && name == "ks-tap-read") reader = std::stoi(task.path().filename().string());
+        }
+        return reader != 0;
+    })) << "no reader thread";
     const bool realTime = ::sched_getscheduler(reader) == SCHED_FIFO;
     const bool nicer = ::getpriority(PRIO_PROCESS, static_cast<id_t>(reader)) < ::getpriority(PRIO_PROCESS, 0);
     EXPECT_TRUE(realTime || nicer);

@@ -355,8 +355,10 @@ void TapDevice::Run()
     sigemptyset(&set);
     sigaddset(&set, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    ::pthread_setname_np(::pthread_self(), "ks-tap-read");
+    // Raised before it is named: whoever finds the reader by its name finds
+    // it at its final priority.
     RaiseReaderPriority();
+    ::pthread_setname_np(::pthread_self(), "ks-tap-read");
 
     std::unique_lock<std::mutex> lock(mutex);
     while (!quit && alive) {
