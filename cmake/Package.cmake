@@ -2,7 +2,7 @@
 # cmake/InstallLayout.cmake for the layout.
 
 # The programs and the libraries they load, together in the private folder.
-set(KS_INSTALLED_TARGETS kestrane ks-convert ks-capture ks-probe platform corvane-sim corvane-tap devwatch)
+set(KS_INSTALLED_TARGETS kestrane ks-convert ks-capture ks-probe platform corvane-sim corvane-tap corvane-remote devwatch)
 foreach(target ${KS_INSTALLED_TARGETS})
   if(TARGET ${target})
     install(TARGETS ${target}
@@ -110,7 +110,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# openssh-client: the remote transport runs ssh (a far machine needs only the package).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, openssh-client")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

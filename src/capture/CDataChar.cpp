@@ -21,27 +21,45 @@ CDataChar::Glyph CDataChar::GlyphFor(uint8_t c, int dataMode)
     return {hex ? CDisplayFonts::HEX : CDisplayFonts::SPC, static_cast<char16_t>(c)};
 }
 
+QRect CDataChar::CellOf(const QRect& rect) const { return IsRxd() ? rect.translated(0, rect.height()) : rect; }
+
+QColor CDataChar::Background(const CDisplayMode& mode) const
+{
+    if (mark) return ColorFromRef(mode.crHighlight);
+    if ((Flags() & 0x10) && mode.Error) return ColorFromRef((Flags() & 0x02) ? mode.crErrFrame : mode.crErrParity);
+    return ColorFromRef(mode.crBkColor);
+}
+
 void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts, const CDisplayMode& mode) const
 {
     if (!mode.Data) return;
-    const uint8_t character = Character();
-    const uint8_t flags = Flags();
-    const bool rxd = IsRxd();
-    QRect cell = rect;
-    if (rxd) cell.translate(0, rect.height());
+    dc.save();
+    dc.fillRect(CellOf(rect), Background(mode));
+    RunState run;
+    DrawInk(dc, CellOf(rect), fonts, mode, run);
+    dc.restore();
+}
 
-    QColor text = ColorFromRef(rxd ? mode.crDataRXD : mode.crDataTXD);
+void CDataChar::DrawOnBand(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts, const CDisplayMode& mode,
+                           RunState& run) const
+{
+    if (!mode.Data) return;
+    const QColor background = Background(mode);
+    if (background != ColorFromRef(mode.crBkColor)) dc.fillRect(CellOf(rect), background);
+    DrawInk(dc, CellOf(rect), fonts, mode, run);
+}
+
+void CDataChar::DrawInk(QPainter& dc, const QRect& cell, const CDisplayFonts& fonts, const CDisplayMode& mode,
+                        RunState& run) const
+{
+    const uint8_t character = Character();
+    QColor text = ColorFromRef(IsRxd() ? mode.crDataRXD : mode.crDataTXD);
     if (mode.DataMode != 1 && mode.DataMode != 2 && (character <= 0x20 || character >= 0x7F)) {
         text = ColorFromRef(mode.crSpecChar);
     }
-    QColor background = ColorFromRef(mode.crBkColor);
-    if ((flags & 0x10) && mode.Error) background = ColorFromRef((flags & 0x02) ? mode.crErrFrame : mode.crErrParity);
-    if (mark) background = ColorFromRef(mode.crHighlight);
-
-    dc.save();
-    dc.fillRect(cell, background);
     dc.setPen(text);
     if (mode.DataMode == 2) {
+        dc.save();
         dc.setClipRect(cell);
         // The rotated font writes upwards from the cell's bottom edge.
         static const char hexDigits[] = "0123456789ABCDEF";
@@ -50,20 +68,30 @@ void CDataChar::Draw(QPainter& dc, const QRect& rect, const CDisplayFonts& fonts
         dc.translate(cell.left(), cell.bottom() + 1);
         dc.rotate(-90);
         dc.drawText(QPointF(0, dc.fontMetrics().ascent()), t);
-    } else {
-        const Glyph g = GlyphFor(character, mode.DataMode);
-        dc.setFont(fonts[g.font]);
-        // Drawn by glyph, not as text: text layout would swallow CR, LF, tab.
-        const QPointF origin(cell.left(), cell.top() + dc.fontMetrics().ascent());
-        // A glyph must not paint into its neighbours. The display fonts keep
-        // every picture inside the cell, so the clip is needed only for a
-        // font that does not (a substitute): on paper each clip is written
-        // out, and it would cost more than everything else a character does.
-        const QRectF ink = fonts.GlyphBounds(g.font, g.code).translated(origin);
-        if (!ink.isEmpty() && !QRectF(cell).contains(ink)) dc.setClipRect(cell);
-        fonts.DrawCode(dc, g.font, origin, g.code);
+        dc.restore();
+        return;
     }
-    dc.restore();
+    const Glyph g = GlyphFor(character, mode.DataMode);
+    if (run.font != g.font) {
+        dc.setFont(fonts[g.font]);
+        run.font = g.font;
+        run.ascent = dc.fontMetrics().ascent();
+    }
+    // Drawn by glyph, not as text: text layout would swallow CR, LF, tab.
+    const QPointF origin(cell.left(), cell.top() + run.ascent);
+    // A glyph must not paint into its neighbours. The display fonts keep
+    // every picture inside the cell, so the clip is needed only for a font
+    // that does not (a substitute): on paper each clip is written out, and
+    // it would cost more than everything else a character does.
+    const QRectF ink = fonts.GlyphBounds(g.font, g.code).translated(origin);
+    if (!ink.isEmpty() && !QRectF(cell).contains(ink)) {
+        dc.save();
+        dc.setClipRect(cell);
+        fonts.DrawCode(dc, g.font, origin, g.code);
+        dc.restore();
+        return;
+    }
+    fonts.DrawCode(dc, g.font, origin, g.code);
 }
 
 void CDataChar::GetRecord(ByteBuffer& out) const

@@ -468,13 +468,18 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
     auto flushRun = [&] {
         if (x > runStart) lineState.PaintLineRows(dc, drawTools.pens, runStart, rowsTop, x - runStart, mode, d);
     };
+    // Characters are drawn onto the band as it is, setting the painter up
+    // only when they need another font: the painter is saved once for the
+    // line, not once a character.
+    dc.save();
+    CDataChar::RunState run;
     for (int i = std::max(firstItem, 0); i < info->GetItemCount(); ++i) {
         const CShape* item = info->GetItem(i);
         if (!item) continue;
         switch (item->GetKind()) {
         case KIND_DATA: {
             const Extent e = item->GetExtent(mode, 1);
-            item->Draw(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode);
+            static_cast<const CDataChar*>(item)->DrawOnBand(dc, QRect(x, y, e.cx, e.cy), itemFonts, mode, run);
             x += e.cx;
             break;
         }
@@ -509,6 +514,7 @@ QPoint CAnalyzerView::DrawLine(QPainter& dc, const QRect& band, int lineIndex, i
         }
     }
     flushRun();
+    dc.restore();
     return {x, y};
 }
 

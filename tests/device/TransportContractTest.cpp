@@ -3,7 +3,9 @@
 // A new transport adds a TransportUnderTest below and gets every check.
 #include "LinkTestSupport.h"
 #include "ProbeTransport.h"
+#include "SshServer.h"
 #include "TapTestSupport.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,8 @@ public:
     virtual void Traffic() = 0;
     // The device goes away (unplugged) while it is open.
     virtual void Pull() = 0;
+    // Why it cannot run on this machine; empty when it can.
+    virtual std::string Unavailable() { return {}; }
 };
 
 class SimUnderTest final : public TransportUnderTest {
@@ -58,15 +62,41 @@ private:
     TapPorts ports;
 };
 
+// A simulated probe on another machine: ssh to a server of the test's own,
+// whose sessions run the build's ks-capture --serve.
+class RemoteUnderTest final : public TransportUnderTest {
+public:
+    RemoteUnderTest()
+    {
+        if (!server.Unavailable().empty()) return;
+        WriteFileText(server.FarConfigDirectory() + "/ks-sim-probe.conf", "scenario = full\nrate = 10\n");
+        for (const auto& [key, value] : server.DeskEnvironment(""))
+            env.push_back(std::make_unique<ScopedEnv>(key.c_str(), value));
+    }
+    std::string Library() override { return BinDirectory() + "/libCorvane-remote.so"; }
+    void Traffic() override {}
+    void Pull() override { WriteFileText(server.FarConfigDirectory() + "/ks-sim-probe.unplugged", ""); }
+    std::string Unavailable() override { return server.Unavailable(); }
+
+private:
+    SshServer server;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+};
+
 std::unique_ptr<TransportUnderTest> Make(const std::string& name)
 {
     if (name == "sim") return std::make_unique<SimUnderTest>();
+    if (name == "remote") return std::make_unique<RemoteUnderTest>();
     return std::make_unique<TapUnderTest>();
 }
 
 class TransportContract : public ::testing::TestWithParam<std::string> {
 protected:
-    void SetUp() override { transport = Make(GetParam()); }
+    void SetUp() override
+    {
+        transport = Make(GetParam());
+        if (!transport->Unavailable().empty()) GTEST_SKIP() << transport->Unavailable();
+    }
     std::unique_ptr<TransportUnderTest> transport;
 };
 
@@ -228,7 +258,7 @@ TEST_P(TransportContract, EndsThePipeWhenTheDeviceIsLost)
     EXPECT_FALSE(again.Open()) << "it stays gone";
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, TransportContract, ::testing::Values("sim", "tap"),
+INSTANTIATE_TEST_SUITE_P(Transports, TransportContract, ::testing::Values("sim", "tap", "remote"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 } // namespace

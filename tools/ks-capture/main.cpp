@@ -4,6 +4,7 @@
 #include "CaptureOptions.h"
 #include "CaptureSession.h"
 #include "SeriesSession.h"
+#include "ServeSession.h"
 #include "TransportChoice.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,15 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     QCoreApplication app(argc, argv); // the program directory, where the transport lives
+    if (WantsServe(argc, argv)) {
+        ServeOptions serve;
+        std::string error;
+        if (!ParseServeOptions(argc, argv, serve, error)) {
+            std::fprintf(stderr, "ks-capture: %s\n", error.c_str());
+            return 2;
+        }
+        return RunServe(serve, QCoreApplication::applicationDirPath().toStdString(), stopSignals);
+    }
     CaptureOptions options;
     std::string error;
     if (!ParseCaptureOptions(argc, argv, options, error)) {

@@ -11,6 +11,7 @@ Run: /usr/bin/python3 tools/samples/make_fuzz_seeds.py
 """
 import os
 import shutil
+import struct
 
 import make_samples as ms
 
@@ -109,11 +110,31 @@ def seeds_frames():
     return seeds
 
 
+def remote_frame(kind, payload=b""):
+    return kind + struct.pack("<I", len(payload)) + payload
+
+
+def seeds_remote_frames():
+    hello = remote_frame(b"H", b"KSRP" + struct.pack("<H", 1))
+    records = remote_frame(b"R", bytes([0x20, 0x41, 0x28, 0x42]))
+    return {
+        "hello-open": hello + remote_frame(b"O", b"tap"),
+        "session": hello + remote_frame(b"A", b"O" + struct.pack("<i", 1)) +
+                   remote_frame(b"A", b"F" + struct.pack("<i", 9) + b"Firmware\0") + records * 3 +
+                   remote_frame(b"N", b"records lost") + remote_frame(b"L", b"is gone"),
+        "odd-records": hello + remote_frame(b"R", b"\x20\x41\x28"),
+        "too-long": b"R" + struct.pack("<I", 70000) + b"\0" * 16,
+        "unknown-type": hello + b"Z\0\0\0\0",
+        "cut": hello + remote_frame(b"P", bytes(8))[:7],
+    }
+
+
 def main():
     corpus = os.path.join(ROOT, "fuzz", "corpus")
     for target, seeds in (("stored_stream", seeds_stored_stream()), ("old_stream", seeds_old_stream()),
                           ("current_header", seeds_current_header()), ("old_header", seeds_old_header()),
-                          ("ini", seeds_ini()), ("frames", seeds_frames())):
+                          ("ini", seeds_ini()), ("frames", seeds_frames()),
+                          ("remote_frames", seeds_remote_frames())):
         folder = os.path.join(corpus, target)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
