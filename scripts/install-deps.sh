@@ -11,7 +11,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth
   jpnevulator
-  python3-fonttools python3-munkres python3-unicodedata2
+  python3-fonttools python3-munkres python3-unicodedata2 python3-pymodbus
   poppler-utils
   openssh-client openssh-server
   dpkg-dev fakeroot lintian desktop-file-utils shared-mime-info libglib2.0-bin librsvg2-bin

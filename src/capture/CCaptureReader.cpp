@@ -170,6 +170,37 @@ bool CCaptureReader::Fill()
     return !failed;
 }
 
+std::size_t CCaptureReader::NextUsable()
+{
+    const bool old = type == CaptureFileType::Old;
+    std::size_t usable = 0;
+    for (;;) {
+        if (!eof && !Fill()) {
+            atEnd = true;
+            Close();
+            return kNothing;
+        }
+        usable = eof ? pending.size()
+                     : old ? CompleteOldPart(pending.data(), pending.size())
+                           : CompleteStoredPart(pending.data(), pending.size());
+        if (usable > 0 || eof || pending.size() >= kMaxChunkBytes) break;
+    }
+    if (usable == 0 && !eof) usable = pending.size() & ~static_cast<std::size_t>(1);
+    return usable;
+}
+
+void CCaptureReader::Consume(std::size_t usable)
+{
+    bodyDone += usable;
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(usable));
+    if (eof) {
+        // Everything is decoded (an odd last byte is no record).
+        pending.clear();
+        atEnd = true;
+        Close();
+    }
+}
+
 bool CCaptureReader::DecodeNext(CLines& lines, const CDisplayMode& mode)
 {
     if (atEnd || fd < 0) return false;
@@ -178,30 +209,21 @@ bool CCaptureReader::DecodeNext(CLines& lines, const CDisplayMode& mode)
         lines.LoadCaptureBody(type, nullptr, 0, mode);
         started = true;
     }
-    const bool old = type == CaptureFileType::Old;
-    std::size_t usable = 0;
-    for (;;) {
-        if (!eof && !Fill()) {
-            atEnd = true;
-            Close();
-            return false;
-        }
-        usable = eof ? pending.size()
-                     : old ? CompleteOldPart(pending.data(), pending.size())
-                           : CompleteStoredPart(pending.data(), pending.size());
-        if (usable > 0 || eof || pending.size() >= kMaxChunkBytes) break;
-    }
-    if (usable == 0 && !eof) usable = pending.size() & ~static_cast<std::size_t>(1);
-    if (old) lines.DecodeOldStream(pending.data(), usable, mode);
+    const std::size_t usable = NextUsable();
+    if (usable == kNothing) return false;
+    if (type == CaptureFileType::Old) lines.DecodeOldStream(pending.data(), usable, mode);
     else lines.DecodeStoredStream(pending.data(), usable, mode);
-    bodyDone += usable;
-    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(usable));
-    if (eof) {
-        // Everything is decoded (an odd last byte is no record).
-        pending.clear();
-        atEnd = true;
-        lines.SetModified(false);
-        Close();
-    }
+    Consume(usable);
+    if (atEnd) lines.SetModified(false);
+    return true;
+}
+
+bool CCaptureReader::ReadNext(const std::function<void(const uint8_t*, std::size_t)>& take)
+{
+    if (atEnd || fd < 0) return false;
+    const std::size_t usable = NextUsable();
+    if (usable == kNothing) return false;
+    take(pending.data(), usable & ~static_cast<std::size_t>(1));
+    Consume(usable);
     return true;
 }

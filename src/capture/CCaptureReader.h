@@ -13,6 +13,7 @@
 #include "CDisplayMode.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,14 +52,24 @@ public:
     // False once there is nothing more: at the end, or when reading failed
     // (Failed()). After the last chunk the store is not modified.
     bool DecodeNext(CLines& lines, const CDisplayMode& mode);
+    // The next chunk of the record area as it is stored, for readers of the
+    // records themselves (the frame decoders): handed to `take`, an even
+    // number of bytes ending where the stream can be cut. False as
+    // DecodeNext.
+    bool ReadNext(const std::function<void(const uint8_t*, std::size_t)>& take);
     bool AtEnd() const { return atEnd; }
     // A read error, or the file shrank while it was read: what was decoded
     // is not the whole capture.
     bool Failed() const { return failed; }
 
 private:
+    static constexpr std::size_t kNothing = ~static_cast<std::size_t>(0);
     bool Fill();
     void Close();
+    // The bytes of `pending` to decode next (kNothing when reading failed),
+    // and their removal once decoded.
+    std::size_t NextUsable();
+    void Consume(std::size_t usable);
 
     int fd = -1;
     CaptureFileType type = CaptureFileType::None;

@@ -189,6 +189,7 @@ void CAnalyzerDoc::OnAnalyzerStop()
         burstActive = false;
         if (displayMode.DateTime) lineStore->AddStartStopTime(static_cast<int64_t>(std::time(nullptr)), displayMode);
     }
+    frameLog.Finish();
     recoveryTimer->stop();
     UpdateRecovery();
     PostMessage(ViewWindow(), WM_VIEW_STATE, VIEW_CAPTURE_STOPPED);
@@ -243,6 +244,7 @@ void CAnalyzerDoc::OnMonitorData(const uint8_t* data, uint32_t count)
                 burstActive = true;
                 BeginBurstLocked();
             }
+            frameLog.AddLiveBlock(data, count);
             const uint32_t now = NowSeconds();
             for (uint32_t i = 0; i + 1 < count; i += 2) {
                 const uint8_t b0 = data[i];
@@ -539,6 +541,7 @@ void CAnalyzerDoc::OnNewDocument()
         lineStore->Clear();
         lineStore->SetModified(false);
     }
+    frameLog.Reset();
     modified = false;
     recovery->Remove();
     WaitCursor wait;
@@ -603,6 +606,7 @@ bool CAnalyzerDoc::OnOpenDocument(const std::string& path)
         lineStore.swap(loaded);
         displayMode = fromFile;
         modified = false;
+        frameLog.DecodeStore(*lineStore);
     }
     loaded.reset();
     // The capture that was here is replaced (after the save prompt).

@@ -8,6 +8,7 @@
 // link's dispatch thread runs OnMonitorData, its reader thread the lost
 // callback. Every touch of the line store from either thread happens under the
 // view's store lock; flags the worker threads read are atomic.
+#include "CFrameLog.h"
 #include "CLines.h"
 #include "StoreLock.h"
 #include "CUSBCom.h"
@@ -165,6 +166,9 @@ public:
     CDisplayMode& DisplayMode() { return displayMode; }
     const CDisplayMode& DisplayMode() const { return displayMode; }
     CCommSetting& CommSetting() { return commSetting; }
+    // The frames decoded from the capture (the frame list shows them): fed
+    // every block the store gets, and the whole store after a load.
+    CFrameLog& Frames() { return frameLog; }
     CStoreLock& StoreLock();
 
     const std::string& PathName() const { return pathName; }
@@ -221,6 +225,7 @@ private:
     // Replaced whole, under the store lock, when a file has been loaded.
     std::unique_ptr<CLines> lineStore = std::make_unique<CLines>();
     CCommSetting commSetting;
+    CFrameLog frameLog;
     bool longSaveActive = false;
     int burstStartLine = 0;
     int burstStartItem = -1;

@@ -1,5 +1,8 @@
 #include "CMainFrame.h"
 
+#include "CDecodingDlg.h"
+#include "CFramesPane.h"
+
 #include "CAnalyzerDoc.h"
 #include "CDeviceChangeEvent.h"
 #include "CSplashWnd.h"
@@ -26,6 +29,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QDockWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -59,6 +63,18 @@ CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnComman
     addDockWidget(Qt::RightDockWidgetArea, countBar);
     resizeDocks({countBar}, {CCoolBar::kDefaultWidth}, Qt::Horizontal);
 
+    // The frames of the decoded conversation, below the capture.
+    framesPane = new CFramesPane(*view, this);
+    framesDock = new QDockWidget(QStringLiteral("Frames"), this);
+    framesDock->setObjectName(QStringLiteral("FramesDock"));
+    framesDock->setWidget(framesPane);
+    addDockWidget(Qt::BottomDockWidgetArea, framesDock);
+    framesDock->hide();
+    doc->Frames().Configure(ReadDecodeSettings(doc->SettingsPath()));
+    OnCommand(ID_VIEW_FRAMES, [this] { framesDock->setVisible(framesDock->isHidden()); },
+              [this](CCmdUI& ui) { ui.SetCheck(!framesDock->isHidden()); });
+    OnCommand(ID_DECODING_SETTINGS, [this] { DecodingSettings(); });
+
     OnCommand(ID_VIEW_COUNTBAR, [this] { ToggleCountBar(); }, [this](CCmdUI& ui) { ui.SetCheck(!countBar->isHidden()); });
     OnCommand(ID_VIEW_TOOLBAR, [this] { toolBar->setVisible(toolBar->isHidden()); },
               [this](CCmdUI& ui) { ui.SetCheck(!toolBar->isHidden()); });
@@ -84,6 +100,22 @@ CMainFrame::CMainFrame(CAnalyzerDoc* doc, CAnalyzerView* view, bool fileOnComman
 }
 
 CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::DecodingSettings()
+{
+    CDecodingDlg dialog(doc->Frames().Settings(), this);
+    if ((doc->runDialog ? doc->runDialog(dialog) : dialog.exec()) != QDialog::Accepted) return;
+    doc->Frames().Configure(dialog.Settings());
+    WriteDecodeSettings(doc->SettingsPath(), dialog.Settings());
+    {
+        // The store as it stands is decoded afresh; a running capture's
+        // blocks wait for the lock and follow.
+        CStoreGuard guard(view->StoreLock());
+        doc->Frames().DecodeStore(doc->Lines());
+    }
+    framesPane->Refresh();
+    if (dialog.Settings().protocol != DecodeProtocol::None) framesDock->show();
+}
 
 void CMainFrame::SetApplicationTarget(CCmdTarget* app) { router.SetChain({view, doc, this, app}); }
 
@@ -148,6 +180,8 @@ void CMainFrame::BuildActions()
     MakeAction(ID_DISPLAY_SETTINGS, QStringLiteral("&Display mode..."));
     MakeAction(ID_FIND, QStringLiteral("&Find...\tCtrl+F"), IMG_FIND)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     MakeAction(ID_BUFFER_SETUP, QStringLiteral("&Buffer..."));
+    MakeAction(ID_DECODING_SETTINGS, QStringLiteral("D&ecoding..."));
+    MakeAction(ID_VIEW_FRAMES, QStringLiteral("&Frames"));
     MakeAction(ID_HELP_FINDER, QStringLiteral("&Help Topics"))->setShortcut(QKeySequence(Qt::Key_F1));
     MakeAction(ID_APP_ABOUT, QStringLiteral("&About Kestrane..."));
     MakeAction(ID_ANALYZER_START, QStringLiteral("Start"), IMG_START)
@@ -189,12 +223,13 @@ void CMainFrame::BuildMenu()
     menus[0]->addAction(Action(ID_APP_EXIT));
 
     menus[1] = bar->addMenu(QStringLiteral("&View"));
-    for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_COUNTBAR}) menus[1]->addAction(Action(id));
+    for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_COUNTBAR, ID_VIEW_FRAMES}) menus[1]->addAction(Action(id));
     menus[1]->addSeparator();
     menus[1]->addAction(Action(ID_GOTO_LINE));
 
     menus[2] = bar->addMenu(QStringLiteral("&Settings"));
-    for (int id : {ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_FIND, ID_BUFFER_SETUP}) menus[2]->addAction(Action(id));
+    for (int id : {ID_COM_SETTINGS, ID_DISPLAY_SETTINGS, ID_FIND, ID_BUFFER_SETUP, ID_DECODING_SETTINGS})
+        menus[2]->addAction(Action(id));
 
     menus[3] = bar->addMenu(QStringLiteral("&Help"));
     menus[3]->addAction(Action(ID_HELP_FINDER));

@@ -16,6 +16,8 @@
 class CAnalyzerDoc;
 class CAnalyzerView;
 class CCoolBar;
+class CFramesPane;
+class QDockWidget;
 class CLineIndicator;
 class CToolBarStatus;
 class QAction;
@@ -39,6 +41,9 @@ public:
 
     CToolBarStatus* StatusBar() const { return statusBarWidget; }
     CCoolBar* CountBar() const { return countBar; }
+    // The Frames pane (View, Frames) and its dock.
+    CFramesPane* FramesPane() const { return framesPane; }
+    QDockWidget* FramesDock() const { return framesDock; }
     QToolBar* ToolBar() const { return toolBar; }
     CLineIndicator* Indicator(int index) const { return indicators[static_cast<std::size_t>(index)]; }
     // Re-labels the menu from the language catalogue (at creation).
@@ -74,6 +79,8 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    // Settings, Decoding...: the protocol, then the capture decoded afresh.
+    void DecodingSettings();
     QAction* MakeAction(int id, const QString& text, int image = -1);
     void BuildActions();
     void BuildMenu();
@@ -102,6 +109,8 @@ private:
     QToolBar* toolBar = nullptr;
     CToolBarStatus* statusBarWidget = nullptr;
     CCoolBar* countBar = nullptr;
+    CFramesPane* framesPane = nullptr;
+    QDockWidget* framesDock = nullptr;
     std::array<CLineIndicator*, 5> indicators{};
     QTimer* idleUpdate = nullptr;
     std::deque<std::function<void()>> heldBack;

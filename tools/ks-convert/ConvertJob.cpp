@@ -35,6 +35,7 @@ void WriteForm(OutputForm form, const CDisplayMode& mode, const CLines& lines, O
     case OutputForm::Counters: WriteCounters(lines, out); break;
     case OutputForm::Header: WriteHeaderSettings(mode, out); break;
     case OutputForm::Find: break; // searches need their query: WriteFindMatches
+    case OutputForm::Decode: break; // frames are read from the records: WriteFrames
     }
 }
 
@@ -72,6 +73,7 @@ ConvertOutcome WriteCapture(const std::string& path, OutputForm form, const Layo
             WriteCsvRows(lines, first, end, lineBase, out);
         });
         break;
+    case OutputForm::Decode: break; // WriteFrames
     case OutputForm::Find: {
         StreamingFind find(mode, query, countOnly, out);
         read = stream.Walk([&find](CLines& lines, int first, int end, int lineBase) {

@@ -93,6 +93,22 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
             if (!SetForm(result, formGiven, OutputForm::Find, arg)) return result;
             if (!OptionValue(args, i, result, result.options.findArgument)) return result;
             result.options.find = find;
+        } else if (IsOption(arg, "--decode")) {
+            std::string value;
+            if (!OptionValue(args, i, result, value)) return result;
+            if (!ParseDecodeProtocol(value, result.options.decode.protocol) ||
+                result.options.decode.protocol == DecodeProtocol::None) {
+                result.error = "--decode takes modbus-rtu, modbus-ascii or lines, not '" + value + "'";
+                return result;
+            }
+        } else if (IsOption(arg, "--master")) {
+            std::string value;
+            if (!OptionValue(args, i, result, value)) return result;
+            if (!ParseMasterSide(value, result.options.decode.master)) {
+                result.error = "--master takes txd, rxd, auto or bus, not '" + value + "'";
+                return result;
+            }
+            result.options.masterGiven = true;
         } else if (IsOption(arg, "--dir")) {
             if (!OptionValue(args, i, result, result.options.direction)) return result;
             result.options.directionGiven = true;
@@ -115,8 +131,23 @@ ParseResult ParseArguments(const std::vector<std::string>& args)
         result.error = "no capture file given";
     if (!result.error.empty() || result.options.help || result.options.version) return result;
     ConvertOptions& o = result.options;
+    if (o.decode.protocol != DecodeProtocol::None) {
+        if (o.form != OutputForm::Listing && o.form != OutputForm::Csv)
+            result.error = "--decode goes with --csv or --count, not with another output form";
+        else if (o.directionGiven) result.error = "--dir goes with --find-text or --find-hex";
+        else if (o.masterGiven && o.decode.protocol == DecodeProtocol::Lines)
+            result.error = "--master goes with --decode modbus-rtu or modbus-ascii";
+        else if (o.count && o.form == OutputForm::Csv) result.error = "--count and --csv: only one may be given";
+        o.decodeCsv = o.form == OutputForm::Csv;
+        o.form = OutputForm::Decode;
+        return result;
+    }
+    if (o.masterGiven) {
+        result.error = "--master goes with --decode";
+        return result;
+    }
     if (o.find == FindForm::None) {
-        if (o.count) result.error = "--count goes with a --find option";
+        if (o.count) result.error = "--count goes with a --find option or --decode";
         else if (o.directionGiven) result.error = "--dir goes with --find-text or --find-hex";
         return result;
     }
@@ -135,6 +166,8 @@ std::string UsageText()
                   [--count] [--line-width N] FILE...
        ks-convert --find-status LINE=VALUE,... | --find-stamp COMPARISON
                   [--count] [--line-width N] FILE...
+       ks-convert --decode modbus-rtu|modbus-ascii|lines
+                  [--master txd|rxd|auto|bus] [--csv | --count] FILE...
 
 Converts Kestrane capture files (".ksf", and the older ".df" type) to text.
 A file is chosen by the last letters of its name, as the program does: names
@@ -215,12 +248,42 @@ Search results, one line per match in log order:
   HEX are the matched bytes; the status and stamp columns are those of the
   listing.
 
+Decoding (frames instead of items):
+  --decode P          the frames of protocol P: modbus-rtu, modbus-ascii or
+                      lines (text lines, NMEA 0183 sentences checked, AT
+                      commands paired with their answers)
+  --master M          where the Modbus master's requests are: txd, rxd, auto
+                      (the default: told by content and order) or bus (one
+                      port on a two-wire bus: both sides recorded as one
+                      direction)
+  --csv               the frames as comma-separated values with a header row
+  --count             print only the counts: frames, requests, responses,
+                      exceptions, bad checks, character errors
+  Modbus RTU frames are found by their content (length from the function
+  code, confirmed by the CRC), never by gaps, so responses that reached the
+  probe in bursts come out whole; characters that make no frame are listed
+  as noise, a frame whose CRC fails as the frame with its check bad.
+
+Frames, one line per frame in the order they were found:
+  NUMBER  TIME  DIR  PROTOCOL  KIND  CONTENT  CHECK  NOTES
+  TIME is seconds since the capture began from its stamps ("-" without
+  stamps); KIND is request, response, exception, noise, line, piece (a
+  line cut at 4096 characters), command or answer (AT); CONTENT the slave
+  address, function and fields, or the line's text with control characters
+  named ("<CR>"); CHECK "CRC ok", or "CRC bad" followed by the value the
+  characters give in brackets, "computed 0x1A2B" (LRC and NMEA checksum
+  alike); NOTES "character error" (parity or framing), "incomplete", and
+  "reply to N after D ms" for a response.
+CSV columns:
+  number,time_s,direction,protocol,kind,address,function,check,error,
+  request,delay_ms,summary,bytes
+
 With several files each output is introduced by a line "== FILE ==".
 Exit status: 0 when every file was converted, 1 when a file could not be
 read ("File type error!" for a name with neither ending, "Open file failed!"
 otherwise, on standard error, with the file name when several are given),
-2 for a command line error. When searching, as grep does: 0 when something
-matched, 1 when nothing did, 2 for a command line error or a file that could
-not be read.
+2 for a command line error. When searching or decoding, as grep does: 0 when
+something matched (a frame was found), 1 when nothing did, 2 for a command
+line error or a file that could not be read.
 )";
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The command line of ks-convert: one output form, the layout width and the
 // files to convert.
+#include "DecodeSettings.h"
 #include "FindArguments.h"
 
 #include <string>
 #include <vector>
 
-enum class OutputForm { Listing, Csv, Counters, Header, Find };
+enum class OutputForm { Listing, Csv, Counters, Header, Find, Decode };
 
 struct ConvertOptions {
     // The width a display line gets when no window gives one: the program's
@@ -25,6 +26,11 @@ struct ConvertOptions {
     bool directionGiven = false;
     bool count = false;
     FindQuery query;
+    // The Decode form: the frames of a protocol, listed, as CSV (--csv) or
+    // counted (--count).
+    DecodeSettings decode;
+    bool masterGiven = false;
+    bool decodeCsv = false;
 
     bool help = false;
     bool version = false;

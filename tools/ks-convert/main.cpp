@@ -3,6 +3,7 @@
 #include "ConvertJob.h"
 #include "ConverterWindow.h"
 #include "ConvertOptions.h"
+#include "FrameListing.h"
 #include "OutputSink.h"
 
 #include "RegularFile.h"
@@ -11,6 +12,7 @@
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,16 +77,21 @@ int main(int argc, char** argv)
     // Measuring the display font needs a GUI application; without a display
     // the offscreen platform serves. Qt sees none of our arguments, so no file
     // name is ever taken for one of its options.
+    // Decoding reads records, not display lines: no font, no application.
     qInstallMessageHandler(QuietMessages);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication app(qtArgc, qtArgv);
-    const Layout layout = ScreenLayout(options.lineWidth);
+    std::optional<QGuiApplication> app;
+    Layout layout;
+    if (options.form != OutputForm::Decode) {
+        app.emplace(qtArgc, qtArgv);
+        layout = ScreenLayout(options.lineWidth);
+    }
 
     OutputSink out(stdout);
     const bool several = options.files.size() > 1;
-    const bool searching = options.form == OutputForm::Find;
+    const bool searching = options.form == OutputForm::Find || options.form == OutputForm::Decode;
     bool anyFailed = false;
     bool anyMatched = false;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -101,7 +108,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: the output is this capture file; not converted\n", path.c_str());
             continue;
         }
-        const ConvertOutcome outcome = WriteCapture(path, options.form, layout, out, options.query, options.count);
+        const ConvertOutcome outcome =
+            options.form == OutputForm::Decode
+                ? WriteFrames(path, options.decode,
+                              options.count       ? FrameOutput::Count
+                              : options.decodeCsv ? FrameOutput::Csv
+                                                  : FrameOutput::List,
+                              out)
+                : WriteCapture(path, options.form, layout, out, options.query, options.count);
         if (outcome.result != LoadResult::Ok) {
             anyFailed = true;
             // Keep the order of the two streams readable on a terminal.

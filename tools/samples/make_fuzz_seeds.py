@@ -85,6 +85,31 @@ def seeds_ini():
     }
 
 
+def seeds_frames():
+    """The conversations of the decoder's reference fixture as live records,
+    behind the byte that chooses protocol and master and the block size."""
+    seeds = {}
+    protocol = {"rtu": 0, "ascii": 1}
+    master = {"txd": 0, "rxd": 1, "auto": 2, "bus": 3}
+    records = bytearray()
+    with open(os.path.join(ROOT, "tests", "decode", "modbus_reference.txt")) as f:
+        for line in f:
+            words = line.split()
+            if words[0] == "scenario":
+                name, choice, records = words[1], protocol[words[2]] | master[words[3]] << 2, bytearray()
+            elif words[0] in ("T", "R"):
+                for b in bytes.fromhex(words[1]):
+                    records += bytes((0x20 if words[0] == "T" else 0x28, b))
+            elif words[0] == "G":
+                ms = int(words[1])
+                records += bytes((0x80 | ms >> 8, ms & 0xFF))
+            elif words[0] == "end":
+                seeds[name] = bytes((choice, 15)) + bytes(records)
+    text = b"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\nATI\r"
+    seeds["lines"] = bytes((2, 3)) + b"".join(bytes((0x20, c)) for c in text) + bytes((0x28, 0x4F, 0x38, 0x4B, 0x28, 13))
+    return seeds
+
+
 def remote_frame(kind, payload=b""):
     return kind + struct.pack("<I", len(payload)) + payload
 
@@ -108,7 +133,8 @@ def main():
     corpus = os.path.join(ROOT, "fuzz", "corpus")
     for target, seeds in (("stored_stream", seeds_stored_stream()), ("old_stream", seeds_old_stream()),
                           ("current_header", seeds_current_header()), ("old_header", seeds_old_header()),
-                          ("ini", seeds_ini()), ("remote_frames", seeds_remote_frames())):
+                          ("ini", seeds_ini()), ("frames", seeds_frames()),
+                          ("remote_frames", seeds_remote_frames())):
         folder = os.path.join(corpus, target)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
