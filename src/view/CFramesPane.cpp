@@ -56,7 +56,18 @@ CFramesPane::CFramesPane(CAnalyzerView& view, QWidget* parent)
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    // The frame's fields are what the user reads: they get the room, the
+    // narrow columns a width that fits their words, the notes what is left.
+    QHeaderView* header = table->horizontalHeader();
+    header->setStretchLastSection(true);
+    const int digit = table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    header->resizeSection(CFrameTableModel::Number, 8 * digit);
+    header->resizeSection(CFrameTableModel::Time, 9 * digit);
+    header->resizeSection(CFrameTableModel::Direction, 5 * digit);
+    header->resizeSection(CFrameTableModel::Protocol, 12 * digit);
+    header->resizeSection(CFrameTableModel::Kind, 10 * digit);
+    header->resizeSection(CFrameTableModel::Content, 70 * digit);
+    header->resizeSection(CFrameTableModel::Check, 18 * digit);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table);
