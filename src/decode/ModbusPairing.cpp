@@ -17,9 +17,9 @@ bool ModbusPairing::MayBe(modbus::Role role, int direction) const
 int ModbusPairing::Answered(const CFrame& frame) const
 {
     if (frame.bytes.size() < 2) return -1;
-    // The transaction open when the frame began: the last request ended before it.
+    // The transaction open when the frame began: the last request begun before it.
     int index = -1;
-    for (std::size_t i = 0; i < requests.size() && requests[i].lastRecord < frame.firstRecord; ++i)
+    for (std::size_t i = 0; i < requests.size() && requests[i].firstRecord < frame.firstRecord; ++i)
         index = static_cast<int>(i);
     if (index < 0) return -1;
     const Request& open = requests[static_cast<std::size_t>(index)];
@@ -43,14 +43,14 @@ void ModbusPairing::Place(CFrame& frame, modbus::Role role)
         if (frame.check == FrameCheck::Bad) return;
         Request r;
         r.number = frame.number;
-        r.lastRecord = frame.lastRecord;
+        r.firstRecord = frame.firstRecord;
         r.address = frame.bytes[0];
         r.function = function;
         r.direction = frame.direction;
         r.hasTime = frame.hasTime;
         r.endMs = frame.endMs;
-        const auto at = std::upper_bound(requests.begin(), requests.end(), r.lastRecord,
-                                         [](uint64_t record, const Request& q) { return record < q.lastRecord; });
+        const auto at = std::upper_bound(requests.begin(), requests.end(), r.firstRecord,
+                                         [](uint64_t record, const Request& q) { return record < q.firstRecord; });
         requests.insert(at, r);
         if (requests.size() > kKept) requests.pop_front();
         return;

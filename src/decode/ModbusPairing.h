@@ -2,9 +2,11 @@
 // The roles of Modbus frames and the pairing of each response with the
 // request before it, shared by the RTU and ASCII decoders. One transaction
 // is open at a time, as on any Modbus line: a response answers the last
-// request that ended before it began. Frames may be found out of order (a
-// direction waits while the other goes on), so the last few requests are
-// kept with their places.
+// request that began before it did. (Not the last that ended before it: a
+// tap that dates a burst of characters back at the line rate may place an
+// answer's first characters before the request's last ones.) Frames may be
+// found out of order (a direction waits while the other goes on), so the
+// last few requests are kept with their places.
 #include "CFrame.h"
 #include "DecodeSettings.h"
 #include "ModbusRules.h"
@@ -27,7 +29,7 @@ public:
 private:
     struct Request {
         uint64_t number = 0;
-        uint64_t lastRecord = 0;
+        uint64_t firstRecord = 0;
         uint8_t address = 0;
         uint8_t function = 0;
         int direction = 0;
@@ -40,5 +42,5 @@ private:
 
     static constexpr std::size_t kKept = 16;
     MasterSide master;
-    std::deque<Request> requests; // by their last record, oldest first
+    std::deque<Request> requests; // by their first record, oldest first
 };

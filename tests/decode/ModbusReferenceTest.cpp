@@ -158,6 +158,30 @@ TEST(ModbusReference, DamagedFramesOnAOnePortBusHoldBackNoLaterFrame)
     EXPECT_EQ(frames.back().requestNumber, frames[frames.size() - 2].number);
 }
 
+TEST(ModbusReference, AnAnswerDatedBeforeTheRequestsLastCharacterStillAnswersIt)
+{
+    // A tap that dates a burst back at the line rate may place the answer's
+    // first characters before the request's last one.
+    const std::vector<Scenario> scenarios = ReadScenarios();
+    ASSERT_FALSE(scenarios.empty());
+    std::vector<uint8_t> records;
+    for (const auto& block : scenarios[0].blocks) records.insert(records.end(), block.begin(), block.end());
+    std::size_t answer = 0;
+    while (answer < records.size() && records[answer] != 0x28) answer += 2;
+    std::size_t last = answer;
+    do last -= 2; while (records[last] != 0x20);
+    ASSERT_LT(answer + 4, records.size());
+    std::rotate(records.begin() + static_cast<std::ptrdiff_t>(last), records.begin() + static_cast<std::ptrdiff_t>(last + 2),
+                records.begin() + static_cast<std::ptrdiff_t>(answer + 4));
+    for (const MasterSide master : {MasterSide::Auto, MasterSide::Txd}) {
+        const std::vector<CFrame> frames = Decode({DecodeProtocol::ModbusRtu, master}, {records});
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[0].kind, FrameKind::Request);
+        EXPECT_EQ(frames[1].kind, FrameKind::Response);
+        EXPECT_EQ(frames[1].requestNumber, frames[0].number);
+    }
+}
+
 TEST(ModbusRtu, ACharacterWithAParityErrorMarksItsFrameAndNoiseBeforeAFrameIsOneBadFrame)
 {
     DecodeSettings settings{DecodeProtocol::ModbusRtu, MasterSide::Txd};
