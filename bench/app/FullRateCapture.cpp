@@ -61,6 +61,8 @@ void CaptureAtFullRate(benchmark::State& state)
     QFile file(QString::fromStdString(settings));
     file.open(QIODevice::WriteOnly);
     file.write("[COM]\nBaudrate=18\nDatabit=1\nStopbit=0\nParity=0\n[DisplayMode]\nData=1\nStatus=1\nStamp=1\n");
+    // With Modbus RTU decoding on, every record also goes through the decoder.
+    if (state.range(1) != 0) file.write("[Decoding]\nProtocol=modbus-rtu\nMaster=auto\n");
     file.close();
     qputenv("KS_SIM_SCENARIO", "full");
     ks::SetProgramPathsForTesting(QCoreApplication::applicationDirPath().toStdString() + "/", settings);
@@ -118,7 +120,12 @@ void CaptureAtFullRate(benchmark::State& state)
     }
     doc->onBurstDrawn = nullptr;
 }
-BENCHMARK(CaptureAtFullRate)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond)->ArgName("seconds");
+BENCHMARK(CaptureAtFullRate)
+    ->Args({10, 0})
+    ->Args({10, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->ArgNames({"seconds", "decoding"});
 
 } // namespace
 
