@@ -68,14 +68,7 @@ void CLineDecoder::Close(Stream& s, bool ended)
     frame.protocol = FrameProtocol::Line;
     const FrameChar& first = s.chars.front();
     const FrameChar& last = s.chars.back();
-    frame.firstRecord = first.record;
-    frame.lastRecord = last.record;
-    frame.firstChar = first.index;
-    frame.lastChar = last.index;
-    frame.direction = first.direction;
-    frame.hasTime = first.hasTime;
-    frame.timeMs = first.timeMs;
-    frame.endMs = last.timeMs;
+    SetFrameSpan(frame, first, last);
     frame.bytes.reserve(s.chars.size());
     for (const FrameChar& c : s.chars) {
         frame.charError = frame.charError || c.error;

@@ -48,14 +48,7 @@ void CModbusAsciiDecoder::Close(Stream& s, bool ended)
     frame.protocol = FrameProtocol::ModbusAscii;
     const FrameChar& first = s.chars.front();
     const FrameChar& last = s.chars.back();
-    frame.firstRecord = first.record;
-    frame.lastRecord = last.record;
-    frame.firstChar = first.index;
-    frame.lastChar = last.index;
-    frame.direction = first.direction;
-    frame.hasTime = first.hasTime;
-    frame.timeMs = first.timeMs;
-    frame.endMs = last.timeMs;
+    SetFrameSpan(frame, first, last);
     for (const FrameChar& c : s.chars) frame.charError = frame.charError || c.error;
     const bool inFrame = s.inFrame;
     s.inFrame = false;

@@ -229,14 +229,7 @@ void CModbusRtuDecoder::Emit(Stream& s, std::size_t begin, std::size_t count, Ro
     frame.protocol = FrameProtocol::ModbusRtu;
     const FrameChar& first = s.chars[begin];
     const FrameChar& last = s.chars[begin + count - 1];
-    frame.firstRecord = first.record;
-    frame.lastRecord = last.record;
-    frame.firstChar = first.index;
-    frame.lastChar = last.index;
-    frame.direction = first.direction;
-    frame.hasTime = first.hasTime;
-    frame.timeMs = first.timeMs;
-    frame.endMs = last.timeMs;
+    SetFrameSpan(frame, first, last);
     for (std::size_t i = begin; i < begin + count; ++i) frame.charError = frame.charError || s.chars[i].error;
     frame.bytes.assign(s.bytes.begin() + static_cast<std::ptrdiff_t>(begin),
                        s.bytes.begin() + static_cast<std::ptrdiff_t>(begin + count));

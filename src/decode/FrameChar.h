@@ -12,3 +12,17 @@ struct FrameChar {
     uint64_t record = 0;
     uint64_t index = 0; // the data character's place among all fed, from 0
 };
+
+// Where a frame of the characters `first` to `last` sits: its records, its
+// characters, its direction and its times.
+template <typename Frame> void SetFrameSpan(Frame& frame, const FrameChar& first, const FrameChar& last)
+{
+    frame.firstRecord = first.record;
+    frame.lastRecord = last.record;
+    frame.firstChar = first.index;
+    frame.lastChar = last.index;
+    frame.direction = first.direction;
+    frame.hasTime = first.hasTime;
+    frame.timeMs = first.timeMs;
+    frame.endMs = last.timeMs;
+}
