@@ -44,6 +44,7 @@ void CModbusRtuDecoder::Flush(Stream& s)
     s.rescueAt = kFirstRescue;
     s.runningLength = 0;
     s.runningCrc = 0xFFFF;
+    s.rescueFrom = 0;
 }
 
 void CModbusRtuDecoder::FlushQuiet(Stream& s, uint64_t record)
@@ -167,18 +168,31 @@ bool CModbusRtuDecoder::Rescue(Stream& s)
 {
     const std::size_t size = s.bytes.size();
     const uint8_t* b = s.bytes.data();
-    for (std::size_t q = s.head + 1; q + kMinFrame <= size; ++q) {
-        if (b[q] > 247 || (b[q + 1] & 0x7F) == 0) continue;
-        for (Role role : {Role::Request, Role::Response}) {
-            if (!pairing.MayBe(role, s.chars[q].direction)) continue;
-            const int rule = modbus::FrameLength(b + q, size - q, role);
-            if (rule <= 0) continue;
-            const std::size_t total = static_cast<std::size_t>(rule) + 2;
-            if (total > kMaxFrame || total > size - q || modbus::Crc16(b + q, total) != 0) continue;
-            s.skipped += q - s.head;
-            Advance(s, q - s.head);
-            return true;
+    // A place is decided once its rule and, for a rule, all of the frame it
+    // asks for are there: what it gives cannot change with more characters.
+    bool decidedSoFar = true;
+    for (std::size_t q = std::max(s.head + 1, s.rescueFrom); q + kMinFrame <= size; ++q) {
+        bool open = false;
+        if (b[q] <= 247 && (b[q + 1] & 0x7F) != 0) {
+            for (Role role : {Role::Request, Role::Response}) {
+                if (!pairing.MayBe(role, s.chars[q].direction)) continue;
+                const int rule = modbus::FrameLength(b + q, size - q, role);
+                if (rule == modbus::kNeedMore) open = true;
+                if (rule <= 0) continue;
+                const std::size_t total = static_cast<std::size_t>(rule) + 2;
+                if (total > kMaxFrame) continue;
+                if (total > size - q) {
+                    open = true;
+                    continue;
+                }
+                if (modbus::Crc16(b + q, total) != 0) continue;
+                s.skipped += q - s.head;
+                Advance(s, q - s.head);
+                return true;
+            }
         }
+        decidedSoFar = decidedSoFar && !open;
+        if (decidedSoFar) s.rescueFrom = q + 1;
     }
     return false;
 }
@@ -197,6 +211,7 @@ void CModbusRtuDecoder::Advance(Stream& s, std::size_t count)
         s.chars.erase(s.chars.begin(), s.chars.begin() + drop);
         s.bytes.erase(s.bytes.begin(), s.bytes.begin() + drop);
         s.head = keep;
+        s.rescueFrom = s.rescueFrom > static_cast<std::size_t>(drop) ? s.rescueFrom - static_cast<std::size_t>(drop) : 0;
     }
 }
 

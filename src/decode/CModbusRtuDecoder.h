@@ -48,6 +48,9 @@ private:
         // The wait at head is for a frame of known length: it is never
         // given up for a frame further on (one inside it could hold by chance).
         bool waitKnown = false;
+        // Every place from head on before this one was found to start no
+        // frame whatever comes after it: a rescue does not look there again.
+        std::size_t rescueFrom = 0;
     };
     enum class Try { Found, Wait, Fail };
 

@@ -28,18 +28,6 @@ int DeviceIdentificationLength(const uint8_t* b, std::size_t have)
     return static_cast<int>(at);
 }
 
-constexpr std::array<uint16_t, 256> MakeCrcTable()
-{
-    std::array<uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned crc = i;
-        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001u : crc >> 1;
-        table[i] = static_cast<uint16_t>(crc);
-    }
-    return table;
-}
-constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
-
 std::string Hex(unsigned value, int digits)
 {
     static const char* const kDigits = "0123456789ABCDEF";
@@ -95,11 +83,6 @@ int FrameLength(const uint8_t* b, std::size_t have, Role role)
         return b[2] == 14 ? DeviceIdentificationLength(b, have) : kNoRule;
     default: return kNoRule;
     }
-}
-
-uint16_t Crc16Step(uint16_t crc, uint8_t byte)
-{
-    return static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
 }
 
 uint16_t Crc16(const uint8_t* b, std::size_t n, uint16_t crc)

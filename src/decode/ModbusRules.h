@@ -3,6 +3,7 @@
 // address and the protocol data, without the check) from its first bytes,
 // the check values, and the names and fields a frame list shows.
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -22,7 +23,25 @@ int FrameLength(const uint8_t* b, std::size_t have, Role role);
 // CRC-16 of RTU frames (polynomial 0xA001, initial 0xFFFF); sent low byte
 // first, so that running it over a frame with its CRC gives 0.
 uint16_t Crc16(const uint8_t* b, std::size_t n, uint16_t crc = 0xFFFF);
-uint16_t Crc16Step(uint16_t crc, uint8_t byte);
+// Inline: the search for a frame without a length rule runs it for every
+// character it looks at.
+namespace detail {
+constexpr std::array<uint16_t, 256> MakeCrcTable()
+{
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned crc = i;
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xA001u : crc >> 1;
+        table[i] = static_cast<uint16_t>(crc);
+    }
+    return table;
+}
+inline constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
+} // namespace detail
+inline uint16_t Crc16Step(uint16_t crc, uint8_t byte)
+{
+    return static_cast<uint16_t>((crc >> 8) ^ detail::kCrcTable[(crc ^ byte) & 0xFF]);
+}
 // LRC of ASCII frames: the two's complement of the byte sum.
 uint8_t Lrc(const uint8_t* b, std::size_t n);
 
