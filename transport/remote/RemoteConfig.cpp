@@ -1,5 +1,7 @@
 #include "RemoteConfig.h"
 
+#include "KeyValueText.h"
+
 #include "UserConfigDirectory.h"
 
 #include <cstdlib>
@@ -9,13 +11,6 @@
 namespace remote {
 namespace {
 
-std::string Trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
 
 constexpr const char* kKeys[] = {"KS_REMOTE_HOST", "KS_REMOTE_TRANSPORT", "KS_REMOTE_COMMAND", "KS_REMOTE_SSH_OPTIONS"};
 
@@ -43,20 +38,9 @@ void ReadFile(const std::string& path, RemoteConfig& c, std::string& problems)
 
 void ParseConfigText(const std::string& text, const std::string& origin, RemoteConfig& c, std::string& problems)
 {
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        line = Trim(line);
-        if (line.empty()) continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            problems += origin + ": no '=' in '" + line + "'; ";
-            continue;
-        }
-        Apply(c, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), origin, problems);
-    }
+    sim::ForEachKeyValue(text, origin + ": ", problems, [&](const std::string& key, const std::string& value) {
+        Apply(c, key, value, origin, problems);
+    });
 }
 
 RemoteConfig LoadConfig(const std::string& libraryDirectory, std::string& problems)
@@ -66,7 +50,7 @@ RemoteConfig LoadConfig(const std::string& libraryDirectory, std::string& proble
     const std::string user = sim::UserConfigDirectory();
     if (!user.empty() && user != libraryDirectory) ReadFile(user + "/" + kConfigFileName, c, problems);
     for (const char* key : kKeys) {
-        if (const char* v = std::getenv(key); v && *v) Apply(c, key, Trim(v), "environment", problems);
+        if (const char* v = std::getenv(key); v && *v) Apply(c, key, sim::TrimBlanks(v), "environment", problems);
     }
     return c;
 }

@@ -1,21 +1,14 @@
 #include "SimConfig.h"
 
+#include "KeyValueText.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-
 namespace sim {
 namespace {
-
-std::string Trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
 
 bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& value)
 {
@@ -45,21 +38,9 @@ void Apply(SimSettings& s, const std::string& key, const std::string& value, std
 
 void ApplyConfigText(const std::string& configText, const std::string& origin, SimSettings& s, std::string& problems)
 {
-    std::istringstream in(configText);
-    std::string line;
     std::string lineProblems;
-    while (std::getline(in, line)) {
-        const auto hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        line = Trim(line);
-        if (line.empty()) continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            lineProblems += "no '=' in '" + line + "'; ";
-            continue;
-        }
-        Apply(s, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), lineProblems);
-    }
+    ForEachKeyValue(configText, {}, lineProblems,
+                    [&](const std::string& key, const std::string& value) { Apply(s, key, value, lineProblems); });
     // With two files, which one is wrong matters.
     if (!lineProblems.empty()) problems += origin + ": " + lineProblems;
 }
@@ -69,7 +50,7 @@ void ApplyEnvironment(SimSettings& s, std::string& problems)
     static constexpr const char* kEnv[3][2] = {
         {"KS_SIM_SCENARIO", "scenario"}, {"KS_SIM_SEED", "seed"}, {"KS_SIM_RATE", "rate"}};
     for (const auto& e : kEnv) {
-        if (const char* v = std::getenv(e[0]); v && *v) Apply(s, e[1], Trim(v), problems);
+        if (const char* v = std::getenv(e[0]); v && *v) Apply(s, e[1], TrimBlanks(v), problems);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "TapConfig.h"
 
+#include "KeyValueText.h"
+
 #include "UserConfigDirectory.h"
 
 #include <cerrno>
@@ -11,13 +13,7 @@
 namespace tap {
 namespace {
 
-std::string Trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
+using sim::TrimBlanks;
 
 void Apply(TapConfig& c, const std::string& key, const std::string& value, const std::string& origin,
            std::string& problems, bool& fatal)
@@ -62,20 +58,9 @@ void ReadFile(const std::string& path, TapConfig& c, std::string& problems, bool
 void ParseConfigText(const std::string& text, const std::string& origin, TapConfig& c, std::string& problems,
                      bool& fatal)
 {
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        line = Trim(line);
-        if (line.empty()) continue;
-        const auto eq = line.find('=');
-        if (eq == std::string::npos) {
-            problems += origin + ": no '=' in '" + line + "'; ";
-            continue;
-        }
-        Apply(c, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)), origin, problems, fatal);
-    }
+    sim::ForEachKeyValue(text, origin + ": ", problems, [&](const std::string& key, const std::string& value) {
+        Apply(c, key, value, origin, problems, fatal);
+    });
 }
 
 TapConfig LoadConfig(const std::string& libraryDirectory, std::string& problems, bool& fatal)
@@ -85,7 +70,7 @@ TapConfig LoadConfig(const std::string& libraryDirectory, std::string& problems,
     const std::string user = sim::UserConfigDirectory();
     if (!user.empty() && user != libraryDirectory) ReadFile(user + "/" + kConfigFileName, c, problems, fatal);
     for (const char* key : {"KS_TAP_TXD", "KS_TAP_RXD", "KS_TAP_LINES", "KS_TAP_HOLD_MS"}) {
-        if (const char* v = std::getenv(key); v && *v) Apply(c, key, Trim(v), "environment", problems, fatal);
+        if (const char* v = std::getenv(key); v && *v) Apply(c, key, TrimBlanks(v), "environment", problems, fatal);
     }
     return c;
 }
