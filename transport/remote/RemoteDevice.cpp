@@ -489,21 +489,7 @@ void RemoteDevice::Lost(const std::string& why)
     Say(why + "; the capture ends here");
     // What arrived before goes to the program, then the pipe ends: the
     // program sees end of file and reports a lost probe.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    for (;;) {
-        sim::FlushToPipe(writeFd, out, outPos);
-        if (outPos >= out.size() || writeFd < 0 || quit || std::chrono::steady_clock::now() >= until) break;
-        pollfd w{writeFd, POLLOUT, 0};
-        std::unique_lock<std::mutex> relock(mutex, std::adopt_lock);
-        relock.unlock();
-        ::poll(&w, 1, 20);
-        relock.lock();
-        relock.release();
-    }
-    if (writeFd >= 0) ::close(writeFd);
-    writeFd = -1;
-    out.clear();
-    outPos = 0;
+    sim::DrainAndClosePipe(writeFd, out, outPos, mutex, quit);
 }
 
 } // namespace remote

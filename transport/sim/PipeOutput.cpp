@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+
+#include <poll.h>
 
 #include <unistd.h>
 
@@ -30,6 +33,23 @@ void FlushToPipe(int fd, std::vector<uint8_t>& out, std::size_t& outPos)
         out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(outPos));
         outPos = 0;
     }
+}
+
+void DrainAndClosePipe(int& fd, std::vector<uint8_t>& out, std::size_t& outPos, std::mutex& held, const bool& quit)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    for (;;) {
+        FlushToPipe(fd, out, outPos);
+        if (outPos >= out.size() || fd < 0 || quit || std::chrono::steady_clock::now() >= until) break;
+        pollfd w{fd, POLLOUT, 0};
+        held.unlock();
+        ::poll(&w, 1, 20);
+        held.lock();
+    }
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    out.clear();
+    outPos = 0;
 }
 
 } // namespace sim

@@ -543,21 +543,7 @@ void TapDevice::Lost(const std::string& why)
     if (streaming) EmitDue(INT64_MAX);
     streaming = false;
     alive = false;
-    const int64_t until = MonotonicNs() + 500000000;
-    for (;;) {
-        Flush();
-        if (outPos >= out.size() || writeFd < 0 || quit || MonotonicNs() >= until) break;
-        pollfd w{writeFd, POLLOUT, 0};
-        std::unique_lock<std::mutex> relock(mutex, std::adopt_lock);
-        relock.unlock();
-        ::poll(&w, 1, 20);
-        relock.lock();
-        relock.release();
-    }
-    if (writeFd >= 0) ::close(writeFd);
-    writeFd = -1;
-    out.clear();
-    outPos = 0;
+    sim::DrainAndClosePipe(writeFd, out, outPos, mutex, quit);
 }
 
 } // namespace tap
