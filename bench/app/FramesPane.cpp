@@ -10,23 +10,15 @@
 #include <QApplication>
 #include <QImage>
 #include <QTableView>
+
+#include "../ModbusRecords.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
 
 namespace {
-
-void Put(std::vector<uint8_t>& out, std::vector<uint8_t> frame, bool rxd)
-{
-    const uint16_t crc = modbus::Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<uint8_t>(crc));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    for (uint8_t b : frame) {
-        out.push_back(rxd ? 0x28 : 0x20);
-        out.push_back(b);
-    }
-}
 
 struct MillionFrames {
     CAnalyzerDoc doc{std::string()};
@@ -42,8 +34,8 @@ struct MillionFrames {
         std::vector<uint8_t> block;
         for (unsigned poll = 0; poll < 500000; ++poll) {
             block.clear();
-            Put(block, {1, 3, 0, static_cast<uint8_t>(poll), 0, 2}, false);
-            Put(block, {1, 3, 4, static_cast<uint8_t>(poll >> 8), static_cast<uint8_t>(poll), 0, 9}, true);
+            PutRtuFrame(block, {1, 3, 0, static_cast<uint8_t>(poll), 0, 2}, false);
+            PutRtuFrame(block, {1, 3, 4, static_cast<uint8_t>(poll >> 8), static_cast<uint8_t>(poll), 0, 9}, true);
             doc.Frames().AddLiveBlock(block.data(), block.size());
         }
         pane = std::make_unique<CFramesPane>(*view);

@@ -7,22 +7,13 @@
 #include "FrameDecoders.h"
 #include "ModbusRules.h"
 
+#include "../ModbusRecords.h"
+
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 namespace {
-
-void PutFrame(std::vector<uint8_t>& out, std::vector<uint8_t> frame, bool rxd)
-{
-    const uint16_t crc = modbus::Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<uint8_t>(crc));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    for (uint8_t b : frame) {
-        out.push_back(rxd ? 0x28 : 0x20);
-        out.push_back(b);
-    }
-}
 
 // Polls and answers with a 2 ms stamp group between them.
 std::vector<uint8_t> ModbusRecords(std::size_t records)
@@ -31,7 +22,7 @@ std::vector<uint8_t> ModbusRecords(std::size_t records)
     out.reserve(2 * records + 256);
     for (unsigned poll = 0; out.size() < 2 * records; ++poll) {
         const auto slave = static_cast<uint8_t>(1 + poll % 16);
-        PutFrame(out, {slave, 3, 0, static_cast<uint8_t>(poll), 0, 10}, false);
+        PutRtuFrame(out, {slave, 3, 0, static_cast<uint8_t>(poll), 0, 10}, false);
         for (uint8_t b : {uint8_t{0x80}, uint8_t{0}, uint8_t{0}, uint8_t{2}}) {
             out.push_back(0x80);
             out.push_back(b);
@@ -41,7 +32,7 @@ std::vector<uint8_t> ModbusRecords(std::size_t records)
             answer.push_back(static_cast<uint8_t>(poll >> 8));
             answer.push_back(static_cast<uint8_t>(poll + r));
         }
-        PutFrame(out, answer, true);
+        PutRtuFrame(out, answer, true);
     }
     out.resize(2 * records);
     return out;
